@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Runs a Windows executable under Wine in the tests' private prefix, which it
+# prepares on first use. CMake uses this as the cross-compiling emulator, so
+# `ctest` and add_test() run .exe files as if they were native.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+prefix=${OSPREL_TEST_WINEPREFIX:-$here/../build/wineprefix-tests}
+
+"$here/../scripts/wine-prefix.sh" "$prefix"
+export WINEPREFIX=$(cd "$prefix" && pwd) WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+exec wine "$@"
