@@ -1,0 +1,77 @@
+// The in-memory registry of the host build: the three registry functions the
+// readers call, with the Windows types, constants and result codes, so that
+// reader code compiles unchanged on Linux. It behaves as Windows does where
+// the readers depend on it (the offered size, ERROR_MORE_DATA with the size
+// needed, the type argument ignored on the way in, data of any type returned
+// as its bytes, handles that fail once closed), and it records every open so
+// tests can check the access asked for and that no key is left open.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+using BYTE = std::uint8_t;
+using DWORD = std::uint32_t;
+using LONG = std::int32_t;
+using REGSAM = DWORD;
+using LPCSTR = const char*;
+using LPBYTE = BYTE*;
+using LPDWORD = DWORD*;
+struct HKEY__;
+using HKEY = HKEY__*;
+using PHKEY = HKEY*;
+
+inline HKEY const HKEY_LOCAL_MACHINE = reinterpret_cast<HKEY>(std::uintptr_t{0x80000002});
+
+constexpr LONG ERROR_SUCCESS = 0;
+constexpr LONG ERROR_FILE_NOT_FOUND = 2;
+constexpr LONG ERROR_ACCESS_DENIED = 5;
+constexpr LONG ERROR_INVALID_HANDLE = 6;
+constexpr LONG ERROR_INVALID_PARAMETER = 87;
+constexpr LONG ERROR_MORE_DATA = 234;
+
+constexpr REGSAM KEY_QUERY_VALUE = 0x0001;
+constexpr REGSAM KEY_SET_VALUE = 0x0002;
+constexpr REGSAM KEY_READ = 0x20019;
+
+constexpr DWORD REG_NONE = 0;
+constexpr DWORD REG_SZ = 1;
+constexpr DWORD REG_EXPAND_SZ = 2;
+constexpr DWORD REG_BINARY = 3;
+constexpr DWORD REG_DWORD = 4;
+constexpr DWORD REG_MULTI_SZ = 7;
+constexpr DWORD REG_QWORD = 11;
+
+LONG RegOpenKeyExA(HKEY root, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result);
+LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                      LPDWORD dataSize);
+LONG RegCloseKey(HKEY key);
+
+// Setting up and inspecting the registry, for tests, fuzzers and benchmarks.
+// Key paths lie below HKEY_LOCAL_MACHINE; paths and value names compare
+// without regard to case, as in Windows.
+namespace memreg {
+
+struct Access {
+    std::string path;
+    REGSAM access;
+};
+
+struct Counters {
+    unsigned opens = 0;     // every RegOpenKeyExA call, successful or not
+    unsigned queries = 0;
+    unsigned closes = 0;    // successful RegCloseKey calls
+};
+
+void Reset();                             // no keys, no open handles, counters zero
+void CreateKey(const std::string& path);  // with its parents
+void DeleteKey(const std::string& path);  // with its subkeys
+void SetValue(const std::string& path, const std::string& name, DWORD type, const std::string& data);
+void DeleteValue(const std::string& path, const std::string& name);
+
+const std::vector<Access>& Opens();       // in call order, since the last Reset
+Counters GetCounters();
+std::size_t OpenHandleCount();
+
+} // namespace memreg

@@ -1,0 +1,43 @@
+// A registry key opened for query only and closed by its scope. The readers'
+// only way to the registry: RegOpenKeyExA, RegQueryValueExA and RegCloseKey,
+// from Windows or, in the host build, from the in-memory registry.
+#pragma once
+
+#include "afx/cstring.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include "memreg/mem_registry.h"
+#endif
+
+#include <cstdint>
+
+class RegistryKey {
+public:
+    // A key that cannot be opened stays empty, and every query on it fails.
+    explicit RegistryKey(const char* subKeyOfLocalMachine)
+    {
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKeyOfLocalMachine, 0, KEY_QUERY_VALUE, &m_key);
+    }
+    ~RegistryKey()
+    {
+        if (m_key)
+            RegCloseKey(m_key);
+    }
+    RegistryKey(const RegistryKey&) = delete;
+    RegistryKey& operator=(const RegistryKey&) = delete;
+
+    // Reads a value of up to 255 bytes as text: its bytes up to the first
+    // zero byte or the end of the data. `presetType` is what the query is
+    // told to expect; the type the registry reports back is not examined, so
+    // a value of any type is read as its bytes.
+    bool QueryText(const char* valueName, DWORD presetType, CString& text) const;
+
+    // Reads a value of up to 4 bytes as a little-endian count; bytes the
+    // value does not have are zero. A larger value fails.
+    bool QueryDword(const char* valueName, std::uint32_t& number) const;
+
+private:
+    HKEY m_key = nullptr;
+};

@@ -1,0 +1,60 @@
+// What the in-memory registry alone can see: every reader asks for query
+// access only, leaves no key open, and costs one open, one or two queries
+// and one close.
+#include "memreg/mem_registry.h"
+#include "tests/readers/reader_table.h"
+#include "tests/support/registry_fixture.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+void SetFullRegistry()
+{
+    std::vector<RegValue> values;
+    for (RegValue v : ReaderValueNames()) {
+        v.type = REG_SZ;
+        v.data = v.name == "InstallDate" ? Dword(889261500) : Sz("ServerNT");
+        values.push_back(v);
+    }
+    SetReaderValues(values);
+}
+
+TEST(ReaderAccess, QueryOnlyAndNothingLeftOpen)
+{
+    for (bool full : {true, false}) {
+        for (const Reader& reader : AllReaders()) {
+            full ? SetFullRegistry() : SetReaderValues({});
+            reader.read();
+            ASSERT_EQ(memreg::Opens().size(), 1u) << reader.name;
+            EXPECT_EQ(memreg::Opens()[0].access, KEY_QUERY_VALUE) << reader.name;
+            EXPECT_EQ(memreg::OpenHandleCount(), 0u) << reader.name;
+        }
+    }
+}
+
+TEST(ReaderAccess, MissingKeysOpenNothingToClose)
+{
+    SetReaderValues({});
+    RemoveKey(RegKey::CurrentVersion);
+    RemoveKey(RegKey::ProductOptions);
+    for (const Reader& reader : AllReaders())
+        reader.read();
+    EXPECT_EQ(memreg::GetCounters().closes, 0u);
+    EXPECT_EQ(memreg::OpenHandleCount(), 0u);
+}
+
+// Filling the dialog on a full registry: eleven opens, thirteen queries (the
+// version and the product type read two values each), eleven closes.
+TEST(ReaderAccess, OneFillCostsElevenOpensThirteenQueriesElevenCloses)
+{
+    SetFullRegistry();
+    for (const Reader& reader : AllReaders())
+        reader.read();
+    const memreg::Counters counters = memreg::GetCounters();
+    EXPECT_EQ(counters.opens, 11u);
+    EXPECT_EQ(counters.queries, 13u);
+    EXPECT_EQ(counters.closes, 11u);
+}
+
+} // namespace

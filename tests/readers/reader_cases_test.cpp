@@ -1,0 +1,151 @@
+// One table of registry states and the texts every reader must give for them,
+// run against the real registry under Wine and against the in-memory one.
+// A reader a case does not name must give its fallback text: each value is
+// read by exactly one reader, so nothing a case sets may leak into another.
+#include "tests/readers/reader_table.h"
+#include "tests/support/registry_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace {
+
+constexpr unsigned long kSz = 1, kBinary = 3, kDword = 4, kMultiSz = 7;
+constexpr RegKey CV = RegKey::CurrentVersion;
+constexpr RegKey PO = RegKey::ProductOptions;
+
+struct ReaderCase {
+    const char* name;
+    std::vector<RegValue> values;
+    std::map<std::string, std::string> expected;   // by reader name
+};
+
+RegValue Text(RegKey key, const char* name, const std::string& text)
+{
+    return {key, name, kSz, Sz(text)};
+}
+
+RegValue Owner(unsigned long type, const std::string& data)
+{
+    return {CV, "RegisteredOwner", type, data};
+}
+
+RegValue Date(const std::string& bytes, unsigned long type = kDword)
+{
+    return {CV, "InstallDate", type, bytes};
+}
+
+RegValue ProductType(const std::string& text)
+{
+    return Text(PO, "ProductType", text);
+}
+
+RegValue Suites(const std::vector<std::string>& items)
+{
+    return {PO, "ProductSuite", kMultiSz, MultiSz(items)};
+}
+
+// Times are UTC: ctest runs these tests with TZ=UTC.
+const ReaderCase kCases[] = {
+    {"EveryValueMissing", {}, {}},
+    {"FullRegistry",
+     {Date(Dword(889261500)), Text(CV, "RegisteredOrganization", "Example Org"),
+      Text(CV, "RegisteredOwner", "Example Owner"), Text(CV, "CurrentBuildNumber", "1381"),
+      Text(CV, "SystemRoot", "C:\\WINNT"), Text(CV, "CurrentVersion", "4.0"),
+      Text(CV, "Plus! VersionNumber", "IE 5 6.0.2800.1106"), Text(CV, "CSDVersion", "Service Pack 6"),
+      Text(CV, "CurrentType", "Uniprocessor Free"), Text(CV, "SourcePath", "D:\\I386"),
+      ProductType("ServerNT")},
+     {{"InstallDate", "07 March 1998, 09:05:00"}, {"RegisteredOrganization", "Example Org"},
+      {"RegisteredOwner", "Example Owner"}, {"BuildNumber", "1381"}, {"SystemRoot", "C:\\WINNT"},
+      {"VersionText", "4.0"}, {"PlusVersion", "IE 5 6.0.2800.1106"}, {"ServicePack", "Service Pack 6"},
+      {"ProcessorType", "Uniprocessor Free"}, {"ProductType", "Windows NT Server"},
+      {"SourcePath", "D:\\I386"}}},
+
+    // The version line: the product name wins whenever there is one.
+    {"VersionOnly", {Text(CV, "CurrentVersion", "4.0")}, {{"VersionText", "4.0"}}},
+    {"VersionAndProductName", {Text(CV, "CurrentVersion", "4.0"), Text(CV, "ProductName", "Example NT")},
+     {{"VersionText", "Example NT"}}},
+    {"ProductNameOnly", {Text(CV, "ProductName", "Example NT")}, {{"VersionText", "Example NT"}}},
+
+    // Sizes around the 255 bytes offered.
+    {"Text254Bytes", {Owner(kSz, Sz(std::string(253, 'a')))}, {{"RegisteredOwner", std::string(253, 'a')}}},
+    {"Text255Bytes", {Owner(kSz, Sz(std::string(254, 'b')))}, {{"RegisteredOwner", std::string(254, 'b')}}},
+    {"Text256Bytes", {Owner(kSz, Sz(std::string(255, 'c')))}, {}},
+    {"Binary255BytesNoZero", {Owner(kBinary, std::string(255, 'd'))}, {{"RegisteredOwner", std::string(255, 'd')}}},
+    {"Binary256BytesNoZero", {Owner(kBinary, std::string(256, 'e'))}, {}},
+    {"EmptyText", {Owner(kSz, "")}, {{"RegisteredOwner", ""}}},
+
+    // Any type is read as its bytes, up to the first zero or the end of the data.
+    {"BinaryWithInnerZero", {Owner(kBinary, std::string("abc\0def", 7))}, {{"RegisteredOwner", "abc"}}},
+    {"BinaryWithoutZero", {Owner(kBinary, "Owner")}, {{"RegisteredOwner", "Owner"}}},
+    {"DwordAsText", {{CV, "CurrentBuildNumber", kDword, Dword(0x00333231)}}, {{"BuildNumber", "123"}}},
+    {"MultiStringAsText", {{CV, "SystemRoot", kMultiSz, MultiSz({"C:\\A", "D:\\B"})}}, {{"SystemRoot", "C:\\A"}}},
+    {"HighAnsiBytes", {Owner(kBinary, "Zo\xEB Ltd \x80\xFF")}, {{"RegisteredOwner", "Zo\xEB Ltd \x80\xFF"}}},
+
+    // The installation date: an unsigned count, zero-extended when short.
+    {"DateZeroBytes", {Date("")}, {{"InstallDate", "01 January 1970, 00:00:00"}}},
+    {"DateThreeBytes", {Date(std::string("\x01\x00\x01", 3), kBinary)}, {{"InstallDate", "01 January 1970, 18:12:17"}}},
+    {"DateFourBytesBinary", {Date(Dword(889261500), kBinary)}, {{"InstallDate", "07 March 1998, 09:05:00"}}},
+    {"DateFiveBytes", {Date(Dword(889261500) + '\0', kBinary)}, {}},
+    {"DateEightBytes", {Date(Dword(889261500) + Dword(0), 11)}, {}},
+    {"DateAsText", {{CV, "InstallDate", kSz, Sz("1998")}}, {}},
+    {"DateLastSignedSecond", {Date(Dword(0x7FFFFFFF))}, {{"InstallDate", "19 January 2038, 03:14:07"}}},
+    {"DateFirstUnsignedSecond", {Date(Dword(0x80000000))}, {{"InstallDate", "19 January 2038, 03:14:08"}}},
+    {"DateLastSecond", {Date(Dword(0xFFFFFFFF))}, {{"InstallDate", "07 February 2106, 06:28:15"}}},
+
+    // Product type, then the first product suite.
+    {"Workstation", {ProductType("WinNT")}, {{"ProductType", "Windows NT Workstation"}}},
+    {"DomainController", {ProductType("LanmanNT")}, {{"ProductType", "Windows NT Domain Controller"}}},
+    {"ServerEnterprise", {ProductType("ServerNT"), Suites({"Enterprise"})},
+     {{"ProductType", "Windows NT Enterprise Edition"}}},
+    {"DomainControllerTerminalServer", {ProductType("LanmanNT"), Suites({"Terminal Server"})},
+     {{"ProductType", "Windows Terminal Server Edition"}}},
+    {"EnterpriseFirst", {ProductType("WinNT"), Suites({"Enterprise", "Terminal Server"})},
+     {{"ProductType", "Windows NT Enterprise Edition"}}},
+    {"TerminalServerFirst", {ProductType("WinNT"), Suites({"Terminal Server", "Enterprise"})},
+     {{"ProductType", "Windows Terminal Server Edition"}}},
+    {"FirstSuiteEmpty", {ProductType("ServerNT"), Suites({"", "Enterprise"})},
+     {{"ProductType", "Windows NT Server"}}},
+    {"SuiteAsPlainText", {ProductType("WinNT"), Text(PO, "ProductSuite", "Enterprise Plus")},
+     {{"ProductType", "Windows NT Enterprise Edition"}}},
+    {"SuiteTooLong", {ProductType("ServerNT"), {PO, "ProductSuite", kMultiSz, MultiSz({"Enterprise", std::string(290, 'x')})}},
+     {{"ProductType", "Windows NT Server"}}},
+    {"LongerTypeMatchesItsLead", {ProductType("ServerNTX")}, {{"ProductType", "Windows NT Server"}}},
+    {"ShortTypeShownAsRead", {ProductType("Server")}, {{"ProductType", "Server"}}},
+    {"LowerCaseShownAsRead", {ProductType("winnt")}, {{"ProductType", "winnt"}}},
+    {"UnknownTypeKeepsUnknownSuite", {ProductType("Home"), Suites({"Personal"})}, {{"ProductType", "Home"}}},
+    {"NoTypeSuiteNotRead", {Suites({"Enterprise"})}, {}},
+    {"TypeTooLong", {ProductType("WinNT" + std::string(251, 'x'))}, {}},
+};
+
+class ReaderCases : public testing::TestWithParam<ReaderCase> {};
+
+TEST_P(ReaderCases, EveryReaderGivesItsText)
+{
+    const ReaderCase& c = GetParam();
+    SetReaderValues(c.values);
+    for (const Reader& reader : AllReaders()) {
+        auto expected = c.expected.find(reader.name);
+        const std::string want = expected != c.expected.end() ? expected->second : reader.fallback;
+        EXPECT_EQ(std::string(reader.read()), want) << reader.name;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Registry, ReaderCases, testing::ValuesIn(kCases),
+                         [](const testing::TestParamInfo<ReaderCase>& info) { return info.param.name; });
+
+// Whole keys missing: Wine keeps things of its own under both, so only the
+// in-memory registry can show this.
+TEST(MissingKeys, EveryReaderFallsBack)
+{
+    if (!CanRemoveKeys())
+        GTEST_SKIP() << "keys cannot be removed from this registry";
+    SetReaderValues(kCases[1].values);
+    RemoveKey(RegKey::CurrentVersion);
+    RemoveKey(RegKey::ProductOptions);
+    for (const Reader& reader : AllReaders())
+        EXPECT_EQ(std::string(reader.read()), reader.fallback) << reader.name;
+}
+
+} // namespace

@@ -1,0 +1,36 @@
+// Puts the registry into the state a test describes, on either registry: the
+// real one (Windows, or Wine's in the tests' private prefix) or the in-memory
+// one of the host build. The same tables of cases run against both.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+enum class RegKey { CurrentVersion, ProductOptions };
+
+struct RegValue {
+    RegKey key;
+    std::string name;
+    unsigned long type;
+    std::string data;   // the value's bytes, exactly as stored
+};
+
+std::string Sz(const std::string& text);                    // text and its terminating zero
+std::string Dword(std::uint32_t value);                     // 4 bytes, little-endian
+std::string MultiSz(const std::vector<std::string>& items); // each ended by a zero, then one more
+
+const char* KeyPath(RegKey key);                            // below HKEY_LOCAL_MACHINE
+
+// Every value any reader reads, by key.
+const std::vector<RegValue>& ReaderValueNames();
+
+// Removes every value the readers read, then sets `values` (creating their
+// keys). On the real registry the values found at first use are saved and
+// put back when the process exits, so the prefix stays as Wine made it.
+void SetReaderValues(const std::vector<RegValue>& values);
+
+// Whether a whole key can be removed here. Wine keeps things of its own
+// under both keys, so only the in-memory registry offers it.
+bool CanRemoveKeys();
+void RemoveKey(RegKey key);

@@ -1,0 +1,23 @@
+// The registry fixture over the in-memory registry.
+#include "tests/support/registry_fixture.h"
+
+#include "memreg/mem_registry.h"
+
+void SetReaderValues(const std::vector<RegValue>& values)
+{
+    memreg::Reset();
+    memreg::CreateKey(KeyPath(RegKey::CurrentVersion));
+    memreg::CreateKey(KeyPath(RegKey::ProductOptions));
+    for (const RegValue& v : values)
+        memreg::SetValue(KeyPath(v.key), v.name, static_cast<DWORD>(v.type), v.data);
+}
+
+bool CanRemoveKeys()
+{
+    return true;
+}
+
+void RemoveKey(RegKey key)
+{
+    memreg::DeleteKey(KeyPath(key));
+}
