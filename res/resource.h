@@ -14,6 +14,9 @@
 // System-menu command (the low four bits are the system's own)
 #define IDM_ABOUT           0x0010
 
+// Controls that the code never addresses (labels, the About box's texts)
+#define IDC_STATIC          -1
+
 // Value controls of the main dialog
 #define IDC_INSTALL_DATE    1001
 #define IDC_VERSION         1002
