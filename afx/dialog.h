@@ -1,0 +1,38 @@
+// CDialog: a modal dialog built from a dialog template in the resources.
+//
+// Its own map, after any derived class's: WM_INITDIALOG to OnInitDialog,
+// IDOK to OnOK, IDCANCEL to OnCancel. A command no window map takes is
+// offered to the application's map. A template placed at 0, 0 is centred
+// when the dialog opens (see CWnd::CenterWindow).
+#pragma once
+
+#include "afx/wnd.h"
+
+class CDialog : public CWnd {
+public:
+    explicit CDialog(UINT templateId, CWnd* parent = nullptr);
+
+    // Runs the dialog until EndDialog; the value given to EndDialog, or -1
+    // when the template cannot be found or the window not made. The owner
+    // is the parent given, else the application's main window.
+    INT_PTR DoModal();
+
+    void EndDialog(int result);
+
+    virtual bool OnInitDialog();   // true: the system focuses the first control
+    virtual void OnOK();           // ends the dialog with IDOK
+    virtual void OnCancel();       // ends the dialog with IDCANCEL
+
+protected:
+    bool OnWndMsg(const afx::Message& message, LRESULT& result) override;
+
+private:
+    static INT_PTR CALLBACK StartProc(HWND window, UINT id, WPARAM wParam, LPARAM lParam);
+    HWND Owner() const;
+
+    static const afx::MessageMap<CDialog> messageMap;
+
+    UINT m_templateId;
+    CWnd* m_parent;
+    bool m_centreOnOpen = false;
+};

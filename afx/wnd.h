@@ -1,0 +1,55 @@
+// CWnd: a window of ours. The layer takes over a window's procedure
+// (subclasses it) so that its messages reach the object's message maps;
+// whatever the maps leave goes to the procedure the window had before, which
+// is the window's default processing.
+#pragma once
+
+#include "afx/menu.h"
+#include "afx/message_map.h"
+#include "afx/win32.h"
+
+class CWnd {
+public:
+    CWnd() = default;
+    CWnd(const CWnd&) = delete;
+    CWnd& operator=(const CWnd&) = delete;
+    virtual ~CWnd();
+
+    HWND GetSafeHwnd() const { return m_hWnd; }
+
+    // The object that has taken over `window`, or null.
+    static CWnd* FromHandlePermanent(HWND window);
+
+    LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+    bool IsIconic() const;
+    void GetClientRect(RECT* rect) const;
+    void SetDlgItemText(int id, const char* text);
+    CMenu GetSystemMenu(bool revert) const;
+
+    // Moves the window to the middle of its owner when the owner is shown
+    // and not minimised, otherwise to the middle of its monitor's work area;
+    // either way it is kept inside that work area.
+    void CenterWindow();
+
+    HWND m_hWnd = nullptr;
+
+protected:
+    // Default processing of the message being handled: the window's own
+    // procedure from before the takeover, given the message unchanged.
+    LRESULT Default();
+
+    // Routes `message` through the maps of this class and its bases; true
+    // when a handler took it, with its answer in `result`.
+    virtual bool OnWndMsg(const afx::Message& message, LRESULT& result);
+
+    // Takes over `window`'s procedure until the window is destroyed.
+    void SubclassWindow(HWND window);
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT id, WPARAM wParam, LPARAM lParam);
+    LRESULT Handle(const afx::Message& message);
+    void Detach();
+
+    WNDPROC m_superProc = nullptr;
+    afx::Message m_current{};
+};
