@@ -1,0 +1,116 @@
+#include "app/osprel_dlg.h"
+
+#include "afx/gdi.h"
+#include "afx/menu.h"
+#include "afx/resources.h"
+#include "app/about_box.h"
+#include "res/resource.h"
+
+namespace {
+
+// The value controls in the order they are filled, each with its reader.
+struct ValueRow {
+    int control;
+    CString (*read)();
+};
+
+const ValueRow kValueRows[] = {
+    {IDC_INSTALL_DATE, &COsprelReaders::GetInstallDate},
+    {IDC_REG_ORG, &COsprelReaders::GetRegisteredOrganization},
+    {IDC_REG_OWNER, &COsprelReaders::GetRegisteredOwner},
+    {IDC_BUILD, &COsprelReaders::GetBuildNumber},
+    {IDC_SYSTEM_ROOT, &COsprelReaders::GetSystemRoot},
+    {IDC_VERSION, &COsprelReaders::GetVersionText},
+    {IDC_PLUS_VERSION, &COsprelReaders::GetPlusVersion},
+    {IDC_SERVICE_PACK, &COsprelReaders::GetServicePack},
+    {IDC_PROCESSOR_TYPE, &COsprelReaders::GetProcessorType},
+    {IDC_PRODUCT_TYPE, &COsprelReaders::GetProductType},
+    {IDC_SOURCE_PATH, &COsprelReaders::GetSourcePath},
+};
+
+// The system command bits the system keeps for itself.
+constexpr UINT kSystemCommandMask = 0xFFF0;
+
+HICON LoadAppIcon()
+{
+    const char* name = MAKEINTRESOURCEA(IDI_APP);
+    return LoadIconA(AfxFindResourceHandle(name, RT_GROUP_ICON), name);
+}
+
+} // namespace
+
+const afx::MessageMap<COsprelDlg> COsprelDlg::messageMap = {
+    afx::OnWmSysCommand(&COsprelDlg::OnSysCommand),
+    afx::OnWmPaint(&COsprelDlg::OnPaint),
+    afx::OnWmQueryDragIcon(&COsprelDlg::OnQueryDragIcon),
+};
+
+COsprelDlg::COsprelDlg(CWnd* parent) : CDialog(IDD_MAIN, parent), m_hIcon(LoadAppIcon()) {}
+
+bool COsprelDlg::OnWndMsg(const afx::Message& message, LRESULT& result)
+{
+    return messageMap.Dispatch(*this, message, result) || CDialog::OnWndMsg(message, result);
+}
+
+bool COsprelDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    FillValues();
+    AddAboutEntry();
+    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    return true;
+}
+
+void COsprelDlg::FillValues()
+{
+    for (const ValueRow& row : kValueRows)
+        SetDlgItemText(row.control, row.read());
+}
+
+void COsprelDlg::AddAboutEntry()
+{
+    CMenu systemMenu = GetSystemMenu(false);
+    if (!systemMenu)
+        return;
+    CString text;
+    text.LoadString(IDS_ABOUT_ITEM);
+    if (text.IsEmpty())
+        return;
+    systemMenu.AppendMenu(MF_SEPARATOR);
+    systemMenu.AppendMenu(MF_STRING, IDM_ABOUT, text);
+}
+
+void COsprelDlg::OnSysCommand(UINT id, LPARAM)
+{
+    if ((id & kSystemCommandMask) != IDM_ABOUT) {
+        Default();
+        return;
+    }
+    CAboutBox about;
+    about.DoModal();
+}
+
+void COsprelDlg::OnPaint()
+{
+    if (!IsIconic()) {
+        Default();
+        return;
+    }
+    CPaintDC dc(this);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
+
+    const int iconWidth = GetSystemMetrics(SM_CXICON);
+    const int iconHeight = GetSystemMetrics(SM_CYICON);
+    RECT client;
+    GetClientRect(&client);
+    // Integer division truncating toward zero, also when the icon is the larger.
+    const int x = (client.right - client.left - iconWidth + 1) / 2;
+    const int y = (client.bottom - client.top - iconHeight + 1) / 2;
+    dc.DrawIcon(x, y, m_hIcon);
+}
+
+HCURSOR COsprelDlg::OnQueryDragIcon()
+{
+    return static_cast<HCURSOR>(m_hIcon);
+}

@@ -1,0 +1,28 @@
+// COsprelDlg: the main dialog. It shows the facts the readers give, one row
+// each, read once while the dialog initialises; it offers the About box from
+// its system menu and shows the application icon while minimised.
+#pragma once
+
+#include "afx/dialog.h"
+#include "readers/field_readers.h"
+
+class COsprelDlg : public CDialog, public COsprelReaders {
+public:
+    explicit COsprelDlg(CWnd* parent = nullptr);
+
+protected:
+    bool OnInitDialog() override;
+    bool OnWndMsg(const afx::Message& message, LRESULT& result) override;
+
+    void OnSysCommand(UINT id, LPARAM param);
+    void OnPaint();
+    HCURSOR OnQueryDragIcon();
+
+    HICON m_hIcon;   // shared with the system's icon cache: never destroyed
+
+private:
+    void FillValues();
+    void AddAboutEntry();
+
+    static const afx::MessageMap<COsprelDlg> messageMap;
+};
