@@ -122,6 +122,14 @@ MessageEntry<T> OnWmQueryDragIcon(HCURSOR (T::*handler)())
             }};
 }
 
+// Any other message, the program's own included: the handler unpacks the
+// parameters itself and its answer goes back to the sender.
+template <class T>
+MessageEntry<T> OnMessage(UINT message, LRESULT (T::*handler)(WPARAM, LPARAM))
+{
+    return {message, [handler](T& t, const Message& m) { return (t.*handler)(m.wParam, m.lParam); }};
+}
+
 // WM_COMMAND from a menu, an accelerator or a button click with identifier `id`.
 template <class T>
 MessageEntry<T> OnCommand(UINT id, void (T::*handler)())

@@ -1,0 +1,248 @@
+// Modal dialogs: message-map order, default processing, command routing,
+// ending, centring and the window's life.
+#include "tests/afx/probe_dialog.h"
+#include "tests/afx/test_app.h"
+#include "tests/afx/test_dialogs.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace {
+
+using Calls = std::vector<std::string>;
+
+bool Contains(const Calls& calls, const std::string& call)
+{
+    return std::find(calls.begin(), calls.end(), call) != calls.end();
+}
+
+// A derived class whose map takes IDOK before the base's does.
+class OkTakingDialog : public ProbeDialog {
+public:
+    using ProbeDialog::ProbeDialog;
+
+protected:
+    bool OnWndMsg(const afx::Message& message, LRESULT& result) override
+    {
+        return messageMap.Dispatch(*this, message, result) || ProbeDialog::OnWndMsg(message, result);
+    }
+
+private:
+    void OnOkCommand()
+    {
+        calls.push_back("derived OK");
+        EndDialog(42);
+    }
+    static const afx::MessageMap<OkTakingDialog> messageMap;
+};
+
+const afx::MessageMap<OkTakingDialog> OkTakingDialog::messageMap = {
+    afx::OnCommand(IDOK, &OkTakingDialog::OnOkCommand),
+};
+
+class DialogTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        testApp.calls.clear();
+        testApp.m_pMainWnd = nullptr;
+    }
+};
+
+TEST_F(DialogTest, InputEndsTheDialogThroughOkAndCancel)
+{
+    struct Case {
+        const char* name;
+        UINT message;
+        WPARAM wParam;
+        INT_PTR result;
+        const char* handler;
+    };
+    const Case cases[] = {
+        {"OK command", WM_COMMAND, IDOK, IDOK, "OnOK"},
+        {"Cancel command", WM_COMMAND, IDCANCEL, IDCANCEL, "OnCancel"},
+        {"Enter key", WM_KEYDOWN, VK_RETURN, IDOK, "OnOK"},
+        {"Esc key", WM_KEYDOWN, VK_ESCAPE, IDCANCEL, "OnCancel"},
+        {"close box", WM_SYSCOMMAND, SC_CLOSE, IDCANCEL, "OnCancel"},
+    };
+    for (const Case& c : cases) {
+        ProbeDialog dialog(IDD_CENTRED_EX, [&](ProbeDialog& d) { PostMessageA(d.m_hWnd, c.message, c.wParam, 0); });
+        EXPECT_EQ(dialog.DoModal(), c.result) << c.name;
+        EXPECT_TRUE(Contains(dialog.calls, c.handler)) << c.name;
+        EXPECT_FALSE(Contains(testApp.calls, "app OK")) << c.name << ": the dialog's own map comes first";
+    }
+}
+
+TEST_F(DialogTest, DerivedEntriesComeBeforeTheBaseClasses)
+{
+    OkTakingDialog dialog(IDD_CENTRED_EX, [](ProbeDialog& d) { PostMessageA(d.m_hWnd, WM_COMMAND, IDOK, 0); });
+    EXPECT_EQ(dialog.DoModal(), 42);
+    EXPECT_EQ(dialog.calls, (Calls{"OnInitDialog", "derived OK"}));
+}
+
+TEST_F(DialogTest, FirstMatchingEntryTakesTheMessage)
+{
+    ProbeDialog dialog(IDD_CENTRED_EX, [](ProbeDialog& d) {
+        SendMessageA(d.m_hWnd, WM_COMMAND, kRoutedCommand, 0);
+        d.EndDialog(7);
+    });
+    EXPECT_EQ(dialog.DoModal(), 7);
+    EXPECT_EQ(dialog.calls, (Calls{"OnInitDialog", "first"}));
+}
+
+TEST_F(DialogTest, CommandsOnlyMatchMenuAndClickCodes)
+{
+    ProbeDialog dialog(IDD_CENTRED_EX, [](ProbeDialog& d) {
+        SendMessageA(d.m_hWnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_SETFOCUS), 0);
+        SendMessageA(d.m_hWnd, WM_COMMAND, MAKEWPARAM(kRoutedCommand, EN_CHANGE), 0);
+        d.EndDialog(7);
+    });
+    EXPECT_EQ(dialog.DoModal(), 7);
+    EXPECT_EQ(dialog.calls, (Calls{"OnInitDialog"}));
+}
+
+TEST_F(DialogTest, CommandsNoWindowTakesGoToTheApplication)
+{
+    ProbeDialog dialog(IDD_CENTRED_EX, [](ProbeDialog& d) {
+        SendMessageA(d.m_hWnd, WM_COMMAND, kAppCommand, 0);
+        d.EndDialog(7);
+    });
+    EXPECT_EQ(dialog.DoModal(), 7);
+    EXPECT_EQ(testApp.calls, (Calls{"app command"}));
+    EXPECT_TRUE(testApp.OnCmdMsg(afx::Message{WM_COMMAND, ID_HELP, 0})) << "Help is the application's";
+}
+
+TEST_F(DialogTest, DefaultIsTheDialogsOwnProcessing)
+{
+    LRESULT defaultButton = 0;
+    LRESULT dragCursor = 0;
+    ProbeDialog dialog(IDD_CENTRED_EX, [&](ProbeDialog& d) {
+        // No map has DM_GETDEFID: only the dialog manager answers it.
+        defaultButton = SendMessageA(d.m_hWnd, DM_GETDEFID, 0, 0);
+        // A handler's answer goes back to the sender.
+        d.dragCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));
+        dragCursor = SendMessageA(d.m_hWnd, WM_QUERYDRAGICON, 0, 0);
+        // A handler that does not pass the message on keeps the window open.
+        d.passSystemCommands = false;
+        SendMessageA(d.m_hWnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+        EXPECT_TRUE(IsWindow(d.m_hWnd));
+        d.passSystemCommands = true;
+        SendMessageA(d.m_hWnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+    });
+    EXPECT_EQ(dialog.DoModal(), IDCANCEL);
+    EXPECT_EQ(defaultButton, MAKELRESULT(IDOK, DC_HASDEFID));
+    EXPECT_EQ(dragCursor, reinterpret_cast<LRESULT>(dialog.dragCursor));
+    EXPECT_EQ(dialog.calls, (Calls{"OnInitDialog", "OnSysCommand", "OnSysCommand", "OnCancel"}));
+}
+
+TEST_F(DialogTest, MissingTemplateFailsWithoutAWindow)
+{
+    ProbeDialog dialog(IDD_MISSING, [](ProbeDialog&) {});
+    EXPECT_EQ(dialog.DoModal(), -1);
+    EXPECT_TRUE(dialog.calls.empty());
+}
+
+TEST_F(DialogTest, ObjectOutlivesItsWindowAndRunsAgain)
+{
+    int runs = 0;
+    ProbeDialog dialog(IDD_CENTRED_EX, [&](ProbeDialog& d) { d.EndDialog(++runs); });
+    EXPECT_EQ(dialog.DoModal(), 1);
+    EXPECT_EQ(dialog.m_hWnd, nullptr);
+    EXPECT_EQ(dialog.DoModal(), 2);
+    EXPECT_EQ(dialog.m_hWnd, nullptr);
+}
+
+TEST_F(DialogTest, MainWindowPointerEndsWithItsObject)
+{
+    {
+        ProbeDialog dialog(IDD_CENTRED_EX, [](ProbeDialog&) {});
+        testApp.m_pMainWnd = &dialog;
+    }
+    EXPECT_EQ(testApp.m_pMainWnd, nullptr);
+}
+
+// --- Placement ---
+
+POINT Centre(const RECT& r)
+{
+    return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
+RECT WorkArea(HWND window)
+{
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    GetMonitorInfoA(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &info);
+    return info.rcWork;
+}
+
+RECT WindowRect(HWND window)
+{
+    RECT r{};
+    GetWindowRect(window, &r);
+    return r;
+}
+
+void ExpectCentredOn(const RECT& area, HWND window, const char* name)
+{
+    const POINT expected = Centre(area);
+    const POINT actual = Centre(WindowRect(window));
+    EXPECT_LE(std::abs(actual.x - expected.x), 1) << name;
+    EXPECT_LE(std::abs(actual.y - expected.y), 1) << name;
+}
+
+TEST_F(DialogTest, TemplateAtOriginIsCentredOnTheScreen)
+{
+    struct Case {
+        const char* name;
+        UINT id;
+        bool centred;
+    };
+    const Case cases[] = {
+        {"extended at 0, 0", IDD_CENTRED_EX, true},
+        {"classic at 0, 0", IDD_CENTRED_CLASSIC, true},
+        {"extended at 20, 30", IDD_PLACED_EX, false},
+        {"classic at 20, 30", IDD_PLACED_CLASSIC, false},
+    };
+    for (const Case& c : cases) {
+        ProbeDialog dialog(c.id, [&](ProbeDialog& d) {
+            if (c.centred) {
+                ExpectCentredOn(WorkArea(d.m_hWnd), d.m_hWnd, c.name);
+            } else {
+                // The template places the client area, in dialog units.
+                RECT placed{20, 30, 0, 0};
+                MapDialogRect(d.m_hWnd, &placed);
+                POINT client{0, 0};
+                ClientToScreen(d.m_hWnd, &client);
+                EXPECT_EQ(client.x, placed.left) << c.name;
+                EXPECT_EQ(client.y, placed.top) << c.name;
+            }
+            d.EndDialog(IDOK);
+        });
+        EXPECT_EQ(dialog.DoModal(), IDOK) << c.name;
+    }
+}
+
+TEST_F(DialogTest, DialogIsCentredOnItsOwner)
+{
+    // The owner is the parent given, else the application's main window.
+    for (const bool asMainWindow : {false, true}) {
+        ProbeDialog owner(IDD_PLACED_EX, [&](ProbeDialog& outer) {
+            if (asMainWindow)
+                testApp.m_pMainWnd = &outer;
+            ProbeDialog inner(IDD_CENTRED_EX, [&](ProbeDialog& d) {
+                EXPECT_EQ(GetWindow(d.m_hWnd, GW_OWNER), outer.m_hWnd);
+                EXPECT_FALSE(IsWindowEnabled(outer.m_hWnd)) << "the owner takes no input meanwhile";
+                ExpectCentredOn(WindowRect(outer.m_hWnd), d.m_hWnd, "on the owner");
+                d.EndDialog(IDOK);
+            }, asMainWindow ? nullptr : &outer);
+            EXPECT_EQ(inner.DoModal(), IDOK);
+            outer.EndDialog(IDOK);
+        });
+        EXPECT_EQ(owner.DoModal(), IDOK);
+        testApp.m_pMainWnd = nullptr;
+    }
+}
+
+} // namespace
