@@ -1,0 +1,107 @@
+#include "tests/app/osprel_process.h"
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+constexpr auto kPatience = std::chrono::seconds(20);
+constexpr auto kPollInterval = std::chrono::milliseconds(50);
+
+// Wine maps the Unix root to drive Z:, so the build's path works from there.
+std::string WindowsPath(std::string path)
+{
+    if (!path.empty() && path[0] == '/')
+        path = "Z:" + path;
+    for (char& c : path)
+        if (c == '/')
+            c = '\\';
+    return path;
+}
+
+template <class Condition>
+bool PollUntil(Condition condition)
+{
+    const auto deadline = std::chrono::steady_clock::now() + kPatience;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(kPollInterval);
+    }
+    return true;
+}
+
+struct WindowSearch {
+    DWORD processId;
+    const char* caption;
+    HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM context)
+{
+    auto* search = reinterpret_cast<WindowSearch*>(context);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != search->processId || !IsWindowVisible(window) || WindowText(window) != search->caption)
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+} // namespace
+
+std::string WindowText(HWND window)
+{
+    char text[512] = {};
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+OsprelProcess::OsprelProcess()
+{
+    std::string commandLine = "\"" + WindowsPath(OSPREL_EXE) + "\"";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &m_process))
+        m_process = PROCESS_INFORMATION{};
+}
+
+OsprelProcess::~OsprelProcess()
+{
+    if (!Started())
+        return;
+    if (WaitForSingleObject(m_process.hProcess, 0) == WAIT_TIMEOUT) {
+        TerminateProcess(m_process.hProcess, 1);
+        WaitForSingleObject(m_process.hProcess, 5000);
+    }
+    CloseHandle(m_process.hThread);
+    CloseHandle(m_process.hProcess);
+}
+
+HWND OsprelProcess::FindWindowNow(const char* caption) const
+{
+    WindowSearch search{m_process.dwProcessId, caption, nullptr};
+    EnumWindows(&MatchWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND OsprelProcess::WaitForWindow(const char* caption) const
+{
+    HWND found = nullptr;
+    PollUntil([&] { return (found = FindWindowNow(caption)) != nullptr; });
+    return found;
+}
+
+bool OsprelProcess::WaitForWindowGone(const char* caption) const
+{
+    return PollUntil([&] { return FindWindowNow(caption) == nullptr; });
+}
+
+bool OsprelProcess::WaitForExit(DWORD& exitCode) const
+{
+    const DWORD timeout = static_cast<DWORD>(std::chrono::milliseconds(kPatience).count());
+    if (WaitForSingleObject(m_process.hProcess, timeout) != WAIT_OBJECT_0)
+        return false;
+    return GetExitCodeProcess(m_process.hProcess, &exitCode) != FALSE;
+}

@@ -1,0 +1,35 @@
+// Osprel.exe as a user meets it: started as a process of its own, its
+// windows found by caption, driven with posted input. Every wait is bounded.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+class OsprelProcess {
+public:
+    // Starts the executable the build made (OSPREL_EXE).
+    OsprelProcess();
+    // A process still running is killed: a failed test leaves none behind.
+    ~OsprelProcess();
+    OsprelProcess(const OsprelProcess&) = delete;
+    OsprelProcess& operator=(const OsprelProcess&) = delete;
+
+    bool Started() const { return m_process.hProcess != nullptr; }
+
+    // The visible top-level window of this process with `caption`, or null
+    // when none appears within the time allowed.
+    HWND WaitForWindow(const char* caption) const;
+    // Whether no window with `caption` is left within the time allowed.
+    bool WaitForWindowGone(const char* caption) const;
+    HWND FindWindowNow(const char* caption) const;
+
+    // Whether the process ends within the time allowed, and its exit code.
+    bool WaitForExit(DWORD& exitCode) const;
+
+private:
+    PROCESS_INFORMATION m_process{};
+};
+
+// A window's text, read across the process boundary.
+std::string WindowText(HWND window);

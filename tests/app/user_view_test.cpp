@@ -1,0 +1,170 @@
+// Osprel.exe from the outside, as a user sees it: the main window's rows for
+// a registry with and without the values, the About box from the system
+// menu's command, and the ways to end the program.
+#include "res/resource.h"
+#include "tests/app/osprel_process.h"
+#include "tests/support/registry_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <vector>
+
+namespace {
+
+struct Row {
+    int control;
+    const char* text;
+};
+using Rows = std::vector<Row>;
+
+const std::vector<RegValue> kFullRegistry = {
+    {RegKey::CurrentVersion, "CurrentVersion", REG_SZ, Sz("4.0")},
+    {RegKey::CurrentVersion, "ProductName", REG_SZ, Sz("Osprel Test Edition")},
+    {RegKey::CurrentVersion, "CurrentBuildNumber", REG_SZ, Sz("1381")},
+    {RegKey::CurrentVersion, "CSDVersion", REG_SZ, Sz("Service Pack 6")},
+    {RegKey::CurrentVersion, "Plus! VersionNumber", REG_SZ, Sz("IE 5 6.0")},
+    {RegKey::CurrentVersion, "CurrentType", REG_SZ, Sz("Uniprocessor Free")},
+    {RegKey::CurrentVersion, "RegisteredOrganization", REG_SZ, Sz("Test Organisation")},
+    {RegKey::CurrentVersion, "RegisteredOwner", REG_SZ, Sz("Test Owner")},
+    {RegKey::CurrentVersion, "InstallDate", REG_DWORD, Dword(889261500)},   // 1998-03-07 09:05 UTC
+    {RegKey::CurrentVersion, "SourcePath", REG_SZ, Sz("D:\\I386")},
+    {RegKey::CurrentVersion, "SystemRoot", REG_SZ, Sz("C:\\WINNT")},
+    {RegKey::ProductOptions, "ProductType", REG_SZ, Sz("LanmanNT")},
+};
+
+// The tests run with TZ=UTC.
+const Rows kFullRegistryRows = {
+    {IDC_VERSION, "Osprel Test Edition"},
+    {IDC_BUILD, "1381"},
+    {IDC_SERVICE_PACK, "Service Pack 6"},
+    {IDC_PLUS_VERSION, "IE 5 6.0"},
+    {IDC_PROCESSOR_TYPE, "Uniprocessor Free"},
+    {IDC_PRODUCT_TYPE, "Windows NT Domain Controller"},
+    {IDC_REG_ORG, "Test Organisation"},
+    {IDC_REG_OWNER, "Test Owner"},
+    {IDC_INSTALL_DATE, "07 March 1998, 09:05:00"},
+    {IDC_SOURCE_PATH, "D:\\I386"},
+    {IDC_SYSTEM_ROOT, "C:\\WINNT"},
+};
+
+const Rows kFallbackRows = {
+    {IDC_VERSION, "Not available"},
+    {IDC_BUILD, "Not available"},
+    {IDC_SERVICE_PACK, "Not available"},
+    {IDC_PLUS_VERSION, "Not Available"},
+    {IDC_PROCESSOR_TYPE, "Not available"},
+    {IDC_PRODUCT_TYPE, "Unable to calculate"},
+    {IDC_REG_ORG, "Not available"},
+    {IDC_REG_OWNER, "Not available"},
+    {IDC_INSTALL_DATE, "Unable to calculate"},
+    {IDC_SOURCE_PATH, "Not available"},
+    {IDC_SYSTEM_ROOT, "Not available"},
+};
+
+void ExpectRows(HWND dialog, const Rows& rows)
+{
+    for (const Row& row : rows) {
+        const HWND control = GetDlgItem(dialog, row.control);
+        ASSERT_NE(control, nullptr) << "control " << row.control;
+        EXPECT_EQ(WindowText(control), row.text) << "control " << row.control;
+    }
+}
+
+std::set<std::string> ChildTexts(HWND window)
+{
+    std::set<std::string> texts;
+    for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        texts.insert(WindowText(child));
+    return texts;
+}
+
+TEST(MainWindow, ShowsTheRegistrysValuesInTheirRows)
+{
+    struct Case {
+        const char* name;
+        std::vector<RegValue> registry;
+        Rows rows;
+    };
+    const Case cases[] = {
+        {"every value present", kFullRegistry, kFullRegistryRows},
+        {"no value present", {}, kFallbackRows},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetReaderValues(c.registry);
+        OsprelProcess osprel;
+        ASSERT_TRUE(osprel.Started());
+        const HWND dialog = osprel.WaitForWindow("Osprel");
+        ASSERT_NE(dialog, nullptr) << "no window captioned Osprel";
+        ExpectRows(dialog, c.rows);
+    }
+}
+
+TEST(AboutBox, OpensFromTheSystemCommandWhateverItsLowFourBits)
+{
+    SetReaderValues(kFullRegistry);
+    OsprelProcess osprel;
+    const HWND dialog = osprel.WaitForWindow("Osprel");
+    ASSERT_NE(dialog, nullptr);
+
+    for (const WPARAM command : {WPARAM(IDM_ABOUT), WPARAM(IDM_ABOUT | 0x1), WPARAM(IDM_ABOUT | 0xF)}) {
+        SCOPED_TRACE(command);
+        PostMessageA(dialog, WM_SYSCOMMAND, command, 0);
+        const HWND about = osprel.WaitForWindow("About Osprel");
+        ASSERT_NE(about, nullptr);
+        EXPECT_FALSE(IsWindowEnabled(dialog)) << "the main dialog takes no input meanwhile";
+        const std::set<std::string> texts = ChildTexts(about);
+        for (const char* text : {"Osprel Version 1.5", "OK", "Special thanks to to the following for their help and ideas:"})
+            EXPECT_EQ(texts.count(text), 1u) << text;
+
+        // The values were read once: new ones in the registry change nothing.
+        SetReaderValues({});
+        PostMessageA(GetDlgItem(about, IDOK), BM_CLICK, 0, 0);
+        ASSERT_TRUE(osprel.WaitForWindowGone("About Osprel"));
+        EXPECT_TRUE(IsWindowEnabled(dialog));
+        ExpectRows(dialog, kFullRegistryRows);
+    }
+}
+
+TEST(AboutBox, OtherSystemCommandsLeaveItClosed)
+{
+    SetReaderValues(kFullRegistry);
+    OsprelProcess osprel;
+    const HWND dialog = osprel.WaitForWindow("Osprel");
+    ASSERT_NE(dialog, nullptr);
+    // Sent, not posted: once the send returns the command has been handled.
+    DWORD_PTR ignored = 0;
+    for (const WPARAM command : {WPARAM(IDM_ABOUT + 0x10), WPARAM(IDM_ABOUT - 0x10)}) {
+        ASSERT_NE(SendMessageTimeoutA(dialog, WM_SYSCOMMAND, command, 0, SMTO_ABORTIFHUNG, 10000, &ignored), 0);
+        EXPECT_EQ(osprel.FindWindowNow("About Osprel"), nullptr) << command;
+    }
+    EXPECT_NE(osprel.FindWindowNow("Osprel"), nullptr);
+}
+
+TEST(Ending, EscEnterAndTheCloseCommandEachEndTheProgram)
+{
+    struct Case {
+        const char* name;
+        UINT message;
+        WPARAM wParam;
+    };
+    const Case cases[] = {
+        {"Esc", WM_KEYDOWN, VK_ESCAPE},
+        {"Enter", WM_KEYDOWN, VK_RETURN},
+        {"system Close command", WM_SYSCOMMAND, SC_CLOSE},
+    };
+    SetReaderValues(kFullRegistry);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        OsprelProcess osprel;
+        const HWND dialog = osprel.WaitForWindow("Osprel");
+        ASSERT_NE(dialog, nullptr);
+        PostMessageA(dialog, c.message, c.wParam, 0);
+        DWORD exitCode = 1;
+        ASSERT_TRUE(osprel.WaitForExit(exitCode)) << "still running";
+        EXPECT_EQ(exitCode, 0u);
+    }
+}
+
+} // namespace
