@@ -1,0 +1,134 @@
+// Both dialogs built for real from the program's templates (hidden), to see
+// that every text fits its control in the font the dialog gets: a static that
+// is too narrow wraps its text onto a second line that its height cuts off.
+// Needs a display (scripts/with-display.sh) and a prefix with Wine's fonts.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <type_traits>
+
+#include "res/resource.h"
+#include "tests/res/program.h"
+
+namespace osprel_test {
+namespace {
+
+struct WindowDestroy {
+  void operator()(HWND window) const { DestroyWindow(window); }
+};
+using Window = std::unique_ptr<std::remove_pointer_t<HWND>, WindowDestroy>;
+
+INT_PTR CALLBACK NoHandlers(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+
+// The dialog as the template makes it, but not shown.
+Window CreateHidden(int id) {
+  std::vector<std::uint8_t> bytes = ResourceBytes(MAKEINTRESOURCEA(id), RT_DIALOG);
+  if (bytes.size() < 16) return nullptr;
+  bool extended = bytes[2] == 0xFF && bytes[3] == 0xFF;
+  std::size_t styleOffset = extended ? 12 : 0;
+  DWORD style;
+  std::memcpy(&style, bytes.data() + styleOffset, sizeof style);
+  style &= ~DWORD{WS_VISIBLE};
+  std::memcpy(bytes.data() + styleOffset, &style, sizeof style);
+  return Window(CreateDialogIndirectParamA(Program(), reinterpret_cast<LPCDLGTEMPLATEA>(bytes.data()), nullptr,
+                                           NoHandlers, 0));
+}
+
+std::string WindowText(HWND window) {
+  char text[256] = {};
+  GetWindowTextA(window, text, sizeof text);
+  return text;
+}
+
+std::string ClassName(HWND window) {
+  char name[64] = {};
+  GetClassNameA(window, name, sizeof name);
+  return name;
+}
+
+// The width the text takes in the control's font, prefix characters handled
+// as the control handles them.
+int TextWidth(HWND control, const std::string& text) {
+  HDC dc = GetDC(control);
+  HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(control, WM_GETFONT, 0, 0)));
+  RECT bounds = {};
+  bool noPrefix = ClassName(control) == "Static" && (GetWindowLongA(control, GWL_STYLE) & SS_NOPREFIX);
+  DrawTextA(dc, text.c_str(), -1, &bounds, DT_CALCRECT | DT_SINGLELINE | (noPrefix ? DT_NOPREFIX : 0));
+  SelectObject(dc, previous);
+  ReleaseDC(control, dc);
+  return bounds.right - bounds.left;
+}
+
+int ClientWidth(HWND control) {
+  RECT client = {};
+  GetClientRect(control, &client);
+  return client.right;
+}
+
+bool ShowsText(HWND control) {
+  std::string name = ClassName(control);
+  bool icon = (GetWindowLongA(control, GWL_STYLE) & SS_TYPEMASK) == SS_ICON;
+  return name == "Button" || (name == "Static" && !icon);
+}
+
+Window CreateOrFail(int id) {
+  Window dialog = CreateHidden(id);
+  if (!dialog) ADD_FAILURE() << "cannot create dialog " << id << " (is there a display?)";
+  return dialog;
+}
+
+TEST(DialogFont, IsWinesMSSansSerif) {
+  Window dialog = CreateOrFail(IDD_MAIN);
+  ASSERT_TRUE(dialog);
+  HDC dc = GetDC(dialog.get());
+  HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(dialog.get(), WM_GETFONT, 0, 0)));
+  char face[LF_FACESIZE] = {};
+  GetTextFaceA(dc, sizeof face, face);
+  SelectObject(dc, previous);
+  ReleaseDC(dialog.get(), dc);
+  EXPECT_STREQ(face, "MS Sans Serif") << "the prefix lacks Wine's fonts (scripts/wine-prefix.sh copies them)";
+}
+
+class DialogTexts : public ::testing::TestWithParam<int> {};
+
+TEST_P(DialogTexts, EachFitsItsControl) {
+  Window dialog = CreateOrFail(GetParam());
+  ASSERT_TRUE(dialog);
+  int checked = 0;
+  for (HWND control = GetWindow(dialog.get(), GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
+    if (!ShowsText(control)) continue;
+    std::string text = WindowText(control);
+    EXPECT_LE(TextWidth(control, text), ClientWidth(control)) << '"' << text << '"';
+    ++checked;
+  }
+  EXPECT_GE(checked, 7);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothDialogs, DialogTexts, ::testing::Values(IDD_MAIN, IDD_ABOUT),
+                         [](const auto& info) { return info.param == IDD_MAIN ? "Main" : "About"; });
+
+// The widest texts the program puts into value controls, in place of the
+// placeholders.
+struct WidestValue {
+  int id;
+  const char* text;
+};
+
+TEST(MainDialogValues, WidestTextsFit) {
+  Window dialog = CreateOrFail(IDD_MAIN);
+  ASSERT_TRUE(dialog);
+  const WidestValue cases[] = {
+      {IDC_PRODUCT_TYPE, "Windows Terminal Server Edition"},
+      {IDC_INSTALL_DATE, "30 September 2026, 23:59:59"},
+  };
+  for (const WidestValue& value : cases) {
+    HWND control = GetDlgItem(dialog.get(), value.id);
+    ASSERT_NE(control, nullptr) << value.id;
+    EXPECT_LE(TextWidth(control, value.text), ClientWidth(control)) << value.text;
+  }
+}
+
+}  // namespace
+}  // namespace osprel_test
