@@ -1,0 +1,319 @@
+// Osprel.exe against hostile registries: for every registry in the table the
+// real program is started, must open its window with every row filled with
+// exactly what the readers give (never a template text, never empty unless
+// the registry holds an empty text), must write nothing, and must end on Esc.
+// One process per case, so every case also proves a clean start and exit.
+#include "readers/field_readers.h"
+#include "res/resource.h"
+#include "tests/app/osprel_process.h"
+#include "tests/support/registry_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <optional>
+
+namespace {
+
+constexpr RegKey CV = RegKey::CurrentVersion;
+constexpr RegKey PO = RegKey::ProductOptions;
+
+struct Row {
+    int control;
+    const char* templateText;
+    CString (*read)();
+    const char* fallback;
+};
+
+const Row kRows[] = {
+    {IDC_VERSION, "Version", &COsprelReaders::GetVersionText, "Not available"},
+    {IDC_BUILD, "Build", &COsprelReaders::GetBuildNumber, "Not available"},
+    {IDC_SERVICE_PACK, "Service Pack", &COsprelReaders::GetServicePack, "Not available"},
+    {IDC_PLUS_VERSION, "Plus Version", &COsprelReaders::GetPlusVersion, "Not Available"},
+    {IDC_PROCESSOR_TYPE, "Uni", &COsprelReaders::GetProcessorType, "Not available"},
+    {IDC_PRODUCT_TYPE, "Product Type", &COsprelReaders::GetProductType, "Unable to calculate"},
+    {IDC_REG_ORG, "Reg Org", &COsprelReaders::GetRegisteredOrganization, "Not available"},
+    {IDC_REG_OWNER, "Reg Owner", &COsprelReaders::GetRegisteredOwner, "Not available"},
+    {IDC_INSTALL_DATE, "Date", &COsprelReaders::GetInstallDate, "Unable to calculate"},
+    {IDC_SOURCE_PATH, "Source Path", &COsprelReaders::GetSourcePath, "Not available"},
+    {IDC_SYSTEM_ROOT, "System Root", &COsprelReaders::GetSystemRoot, "Not available"},
+};
+
+using Shown = std::map<int, std::string>;   // by control; rows not named: what the readers give
+
+struct HostileCase {
+    const char* name;
+    std::vector<RegValue> values;
+    Shown shown;
+};
+
+// Reproducible noise, never starting with a zero byte (so its text is not empty).
+std::string Garbage(std::size_t length, unsigned seed)
+{
+    std::string bytes;
+    unsigned state = seed * 2654435761u + 1;
+    for (std::size_t i = 0; i < length; ++i) {
+        state = state * 1103515245u + 12345u;
+        bytes += static_cast<char>(state >> 16);
+    }
+    if (!bytes.empty() && bytes[0] == '\0')
+        bytes[0] = 'G';
+    return bytes;
+}
+
+// Every value the program reads, each with the data `make` gives for it.
+template <class Make>
+std::vector<RegValue> EveryValue(unsigned long type, Make make)
+{
+    std::vector<RegValue> values;
+    unsigned seed = 0;
+    for (RegValue v : ReaderValueNames()) {
+        v.type = type;
+        v.data = make(++seed);
+        values.push_back(v);
+    }
+    return values;
+}
+
+std::vector<RegValue> EveryValue(unsigned long type, const std::string& data)
+{
+    return EveryValue(type, [&](unsigned) { return data; });
+}
+
+// The rows that show one value's text as read (all but the date and the product type).
+Shown TextRows(const std::string& text)
+{
+    Shown rows;
+    for (const Row& row : kRows) {
+        if (row.control != IDC_INSTALL_DATE && row.control != IDC_PRODUCT_TYPE)
+            rows[row.control] = text;
+    }
+    return rows;
+}
+
+Shown With(Shown rows, const Shown& more)
+{
+    for (const auto& row : more)
+        rows[row.first] = row.second;
+    return rows;
+}
+
+Shown Fallbacks()
+{
+    Shown rows;
+    for (const Row& row : kRows)
+        rows[row.control] = row.fallback;
+    return rows;
+}
+
+RegValue Date(const std::string& bytes, unsigned long type = REG_BINARY)
+{
+    return {CV, "InstallDate", type, bytes};
+}
+
+Shown DateShown(const char* text)
+{
+    return {{IDC_INSTALL_DATE, text}};
+}
+
+RegValue Text(RegKey key, const char* name, const std::string& data, unsigned long type = REG_SZ)
+{
+    return {key, name, type, data};
+}
+
+const std::string kHighBytes = [] {
+    std::string bytes;
+    for (int b = 0x80; b <= 0xFF; ++b)
+        bytes += static_cast<char>(b);
+    return bytes;
+}();
+
+// Times are UTC: ctest runs this with TZ=UTC.
+const HostileCase kCases[] = {
+    {"EveryValueRemoved", {}, Fallbacks()},
+    {"EveryValueBinaryGarbage",
+     EveryValue(REG_BINARY, [](unsigned seed) { return Garbage(40 + 13 * seed, seed); }),
+     DateShown("Unable to calculate")},
+    {"EveryValueGarbageOf600Bytes", EveryValue(REG_BINARY, [](unsigned seed) { return Garbage(600, seed); }),
+     Fallbacks()},
+    {"EveryValueOf64KiB", EveryValue(REG_BINARY, [](unsigned seed) { return Garbage(65536, seed); }), Fallbacks()},
+    {"GarbageUnderRareTypes", EveryValue(0x7FFF0001, [](unsigned seed) { return Garbage(3 * seed, seed); }), {}},
+    {"GarbageUnderNoType", EveryValue(REG_NONE, [](unsigned seed) { return Garbage(50, seed + 100); }), {}},
+    {"EveryValueMultiString", EveryValue(REG_MULTI_SZ, MultiSz({"First entry", "Second entry"})),
+     With(TextRows("First entry"), {{IDC_PRODUCT_TYPE, "First entry"}, {IDC_INSTALL_DATE, "Unable to calculate"}})},
+    {"EveryValueEmpty", EveryValue(REG_SZ, std::string()),
+     With(TextRows(""), {{IDC_PRODUCT_TYPE, ""}, {IDC_INSTALL_DATE, "01 January 1970, 00:00:00"}})},
+    {"EveryValueOnlyAZero", EveryValue(REG_SZ, std::string(1, '\0')),
+     With(TextRows(""), {{IDC_PRODUCT_TYPE, ""}, {IDC_INSTALL_DATE, "01 January 1970, 00:00:00"}})},
+    {"EveryValue255Bytes", EveryValue(REG_SZ, Sz(std::string(254, 'w'))),
+     With(TextRows(std::string(254, 'w')),
+          {{IDC_PRODUCT_TYPE, std::string(254, 'w')}, {IDC_INSTALL_DATE, "Unable to calculate"}})},
+    {"EveryValue256Bytes", EveryValue(REG_SZ, Sz(std::string(255, 'x'))), Fallbacks()},
+    // Text without its zero is stored under a binary type: given a string
+    // type, the registry's A functions add the zero that the caller "forgot".
+    {"EveryValue255BytesNoZero", EveryValue(REG_BINARY, std::string(255, 'y')),
+     With(TextRows(std::string(255, 'y')),
+          {{IDC_PRODUCT_TYPE, std::string(255, 'y')}, {IDC_INSTALL_DATE, "Unable to calculate"}})},
+    {"EveryValue256BytesNoZero", EveryValue(REG_BINARY, std::string(256, 'z')), Fallbacks()},
+    {"EveryValueHighBytes", EveryValue(REG_SZ, Sz(kHighBytes)),
+     With(TextRows(kHighBytes), {{IDC_PRODUCT_TYPE, kHighBytes}, {IDC_INSTALL_DATE, "Unable to calculate"}})},
+    {"EveryValueEmbeddedZero", EveryValue(REG_SZ, std::string("Before\0After\0", 13)),
+     With(TextRows("Before"), {{IDC_PRODUCT_TYPE, "Before"}, {IDC_INSTALL_DATE, "Unable to calculate"}})},
+    {"EveryValueHighBytesAndZeros", EveryValue(REG_BINARY, std::string("\xC0\xFF\0\x80\0", 5)),
+     With(TextRows("\xC0\xFF"), {{IDC_PRODUCT_TYPE, "\xC0\xFF"}, {IDC_INSTALL_DATE, "Unable to calculate"}})},
+    {"EveryValueWithoutTerminatingZero", EveryValue(REG_BINARY, std::string("Text")),
+     With(TextRows("Text"), {{IDC_PRODUCT_TYPE, "Text"}, {IDC_INSTALL_DATE, "03 December 2031, 06:55:16"}})},
+    {"EveryValueAsDword", EveryValue(REG_DWORD, Dword(0x00333231)),
+     With(TextRows("123"), {{IDC_PRODUCT_TYPE, "123"}, {IDC_INSTALL_DATE, "08 February 1970, 19:59:45"}})},
+    {"ExpandStringsShownUnexpanded", EveryValue(REG_EXPAND_SZ, Sz("%SystemRoot%\\Osprel")),
+     With(TextRows("%SystemRoot%\\Osprel"),
+          {{IDC_PRODUCT_TYPE, "%SystemRoot%\\Osprel"}, {IDC_INSTALL_DATE, "Unable to calculate"}})},
+    {"ControlCharactersAndAmpersands", EveryValue(REG_SZ, Sz("Tab\there\r\nnew line && &amp")),
+     With(TextRows("Tab\there\r\nnew line && &amp"),
+          {{IDC_PRODUCT_TYPE, "Tab\there\r\nnew line && &amp"}, {IDC_INSTALL_DATE, "Unable to calculate"}})},
+
+    // The installation date: its size, then the edges of its count.
+    {"DateOf0Bytes", {Date("")}, DateShown("01 January 1970, 00:00:00")},
+    {"DateOf3Bytes", {Date(std::string("\x01\x00\x01", 3))}, DateShown("01 January 1970, 18:12:17")},
+    {"DateOf4Bytes", {Date(Dword(889261500))}, DateShown("07 March 1998, 09:05:00")},
+    {"DateOf5Bytes", {Date(Dword(889261500) + '\x01')}, DateShown("Unable to calculate")},
+    {"DateOf8Bytes", {Date(Dword(889261500) + Dword(0), REG_QWORD)}, DateShown("Unable to calculate")},
+    {"DateZero", {Date(Dword(0), REG_DWORD)}, DateShown("01 January 1970, 00:00:00")},
+    {"DateLastSignedSecond", {Date(Dword(0x7FFFFFFF), REG_DWORD)}, DateShown("19 January 2038, 03:14:07")},
+    {"DateFirstUnsignedSecond", {Date(Dword(0x80000000), REG_DWORD)}, DateShown("19 January 2038, 03:14:08")},
+    {"DateLastSecond", {Date(Dword(0xFFFFFFFF), REG_DWORD)}, DateShown("07 February 2106, 06:28:15")},
+    {"DateAsText", {Date(Sz("1998"), REG_SZ)}, DateShown("Unable to calculate")},
+
+    // The version line and the product type line, which read two values each.
+    {"ProductNameTooLongVersionStands",
+     {Text(CV, "CurrentVersion", Sz("4.0")), Text(CV, "ProductName", Sz(std::string(300, 'p')))},
+     {{IDC_VERSION, "4.0"}}},
+    {"VersionGarbageNoProductName", {Text(CV, "CurrentVersion", Garbage(120, 7), REG_BINARY)}, {}},
+    {"ProductSuiteOf300Bytes",
+     {Text(PO, "ProductType", Sz("ServerNT")),
+      Text(PO, "ProductSuite", MultiSz({"Enterprise", std::string(287, 's')}), REG_MULTI_SZ)},
+     {{IDC_PRODUCT_TYPE, "Windows NT Server"}}},
+    {"ProductSuiteGarbage",
+     {Text(PO, "ProductType", Sz("LanmanNT")), Text(PO, "ProductSuite", Garbage(200, 9), REG_BINARY)},
+     {{IDC_PRODUCT_TYPE, "Windows NT Domain Controller"}}},
+    {"ProductTypeTooLongSuiteIgnored",
+     {Text(PO, "ProductType", Sz("WinNT" + std::string(260, 't'))),
+      Text(PO, "ProductSuite", MultiSz({"Enterprise"}), REG_MULTI_SZ)},
+     {{IDC_PRODUCT_TYPE, "Unable to calculate"}}},
+    {"TerminalServerReplacesDomainController",
+     {Text(PO, "ProductType", Sz("LanmanNT")), Text(PO, "ProductSuite", MultiSz({"Terminal Server"}), REG_MULTI_SZ)},
+     {{IDC_PRODUCT_TYPE, "Windows Terminal Server Edition"}}},
+
+    // A non-English owner: one byte in the ANSI code page, given back as that byte.
+    {"OwnerNonEnglish", {Text(CV, "RegisteredOwner", Sz("Zo\xEB Ltd"))}, {{IDC_REG_OWNER, "Zo\xEB Ltd"}}},
+};
+
+std::string DlgItemText(HWND dialog, int control)
+{
+    char text[1024] = {};
+    const UINT length = GetDlgItemTextA(dialog, control, text, sizeof text);
+    return std::string(text, length);
+}
+
+std::wstring DlgItemTextW(HWND dialog, int control)
+{
+    wchar_t text[1024] = {};
+    const UINT length = GetDlgItemTextW(dialog, control, text, 1024);
+    return std::wstring(text, length);
+}
+
+// What the window holds after the program set `text` with an A function:
+// the characters the ANSI code page gives its bytes.
+std::wstring InAnsiCodePage(const std::string& text)
+{
+    std::wstring wide(text.size(), L'\0');
+    if (!text.empty())
+        wide.resize(MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(),
+                                        static_cast<int>(wide.size())));
+    return wide;
+}
+
+// The value as the registry holds it now, or nothing when it is absent.
+std::optional<std::string> Stored(const RegValue& value, unsigned long& type)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, KeyPath(value.key), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return std::nullopt;
+    DWORD size = 0, storedType = 0;
+    std::optional<std::string> data;
+    if (RegQueryValueExA(key, value.name.c_str(), nullptr, &storedType, nullptr, &size) == ERROR_SUCCESS) {
+        data.emplace(size, '\0');
+        RegQueryValueExA(key, value.name.c_str(), nullptr, &storedType, reinterpret_cast<BYTE*>(data->data()), &size);
+        data->resize(size);
+        type = storedType;
+    }
+    RegCloseKey(key);
+    return data;
+}
+
+void ExpectRegistryUnchanged(const std::vector<RegValue>& values)
+{
+    for (const RegValue& name : ReaderValueNames()) {
+        const RegValue* set = nullptr;
+        for (const RegValue& v : values)
+            set = v.name == name.name ? &v : set;
+        unsigned long type = 0;
+        const auto stored = Stored(name, type);
+        ASSERT_EQ(stored.has_value(), set != nullptr) << name.name;
+        if (set) {
+            EXPECT_EQ(*stored, set->data) << name.name;
+            EXPECT_EQ(type, set->type) << name.name;
+        }
+    }
+}
+
+void ExpectRows(HWND dialog, const Shown& shown)
+{
+    for (const Row& row : kRows) {
+        SCOPED_TRACE(row.templateText);
+        // The program's readers, run here on the same registry, give the text
+        // the row must show; the window holds its characters, and an A
+        // function gives back the very bytes the reader returned.
+        const std::string text = DlgItemText(dialog, row.control);
+        const std::string fromReader(row.read());
+        EXPECT_NE(text, row.templateText);
+        EXPECT_LE(text.size(), 255u);
+        EXPECT_EQ(text, fromReader);
+        EXPECT_TRUE(DlgItemTextW(dialog, row.control) == InAnsiCodePage(fromReader));
+        auto expected = shown.find(row.control);
+        if (expected != shown.end()) {
+            EXPECT_EQ(text, expected->second);
+        } else {
+            EXPECT_FALSE(text.empty()) << "empty although no case here holds an empty text";
+        }
+    }
+}
+
+void PrintTo(const HostileCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+class HostileRegistry : public testing::TestWithParam<HostileCase> {};
+
+TEST_P(HostileRegistry, OpensFilledWritesNothingAndEndsOnEsc)
+{
+    const HostileCase& c = GetParam();
+    SetReaderValues(c.values);
+    OsprelProcess osprel;
+    ASSERT_TRUE(osprel.Started());
+    const HWND dialog = osprel.WaitForWindow("Osprel");
+    ASSERT_NE(dialog, nullptr) << "no window captioned Osprel";
+    ExpectRows(dialog, c.shown);
+
+    PostMessageA(dialog, WM_KEYDOWN, VK_ESCAPE, 0);
+    DWORD exitCode = 1;
+    ASSERT_TRUE(osprel.WaitForExit(exitCode)) << "still running after Esc";
+    EXPECT_EQ(exitCode, 0u);
+    ExpectRegistryUnchanged(c.values);
+}
+
+INSTANTIATE_TEST_SUITE_P(Matrix, HostileRegistry, testing::ValuesIn(kCases),
+                         [](const testing::TestParamInfo<HostileCase>& info) { return info.param.name; });
+
+} // namespace
