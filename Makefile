@@ -42,3 +42,48 @@ test-win: build
 
 clean:
 	rm -rf build
+
+# ---- Checks beyond the tests ------------------------------------------------
+#   make check    clang-tidy and cppcheck over our own sources (the compile
+#                 commands of both builds), then a bounded fuzz run
+#   make fuzz     the fuzz run alone: FUZZ_SECONDS of libFuzzer on the readers,
+#                 from the seeds in fuzz/corpus; a failing input is kept in
+#                 build/fuzz/ (copy it into fuzz/corpus: every test build
+#                 replays that directory)
+FUZZ := build/fuzz
+CHECK_WIN := build/win64-check
+FUZZ_SECONDS ?= 60
+OWN_SOURCES := ^$(CURDIR)/(?!build/)
+# clang-tidy reads the Windows sources as the cross compiler does: for its
+# target, with the C++ headers of the g++ that builds them.
+MINGW_TIDY_ARGS = -extra-arg=--target=x86_64-w64-mingw32 $(patsubst %,-extra-arg=-isystem%,$(shell \
+  x86_64-w64-mingw32-g++-posix -xc++ -E -v /dev/null 2>&1 | sed -n '/search starts here/,/End of search/p' | grep '^ /.*c++'))
+CPPCHECK := cppcheck --enable=warning,performance,portability,style --std=c++17 --inline-suppr --quiet \
+  --suppressions-list=cppcheck-suppressions.txt --library=googletest --error-exitcode=1
+
+.PHONY: check check-configure tidy cppcheck fuzz
+
+check: tidy cppcheck fuzz
+
+check-configure: deps
+	@cmake --preset fuzz >/dev/null
+	@cmake --preset win64 -B $(CHECK_WIN) -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
+
+# Both builds are checked before either fails, so one run shows every finding.
+tidy: check-configure
+	run-clang-tidy -quiet -j $(JOBS) -p $(FUZZ) '$(OWN_SOURCES)'; host=$$?; \
+	run-clang-tidy -quiet -j $(JOBS) -p $(CHECK_WIN) $(MINGW_TIDY_ARGS) '$(OWN_SOURCES)' && exit $$host
+
+cppcheck: check-configure
+	$(CPPCHECK) --project=$(FUZZ)/compile_commands.json; host=$$?; \
+	$(CPPCHECK) --project=$(CHECK_WIN)/compile_commands.json -i/usr/src/googletest --library=windows \
+	  --platform=win64 && exit $$host
+
+fuzz: check-configure
+	@cmake --build $(FUZZ) -j $(JOBS) --target readers_fuzzer
+	@mkdir -p $(FUZZ)/corpus
+	@echo "Fuzzing the readers for $(FUZZ_SECONDS) s (log: $(FUZZ)/fuzz.log)"
+	@TZ=UTC $(FUZZ)/fuzz/readers_fuzzer -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	    -artifact_prefix=$(FUZZ)/ $(FUZZ)/corpus fuzz/corpus >$(FUZZ)/fuzz.log 2>&1 \
+	  || { tail -40 $(FUZZ)/fuzz.log; echo "The failing input is in $(FUZZ)/ (crash-*, leak-*, timeout-*)"; exit 1; }
+	@grep -E '^(Done|stat::(number_of_executed_units|new_units_added))' $(FUZZ)/fuzz.log

@@ -9,6 +9,7 @@ packages=(
   wine wine64 fonts-wine                                 # runs the Windows side
   xvfb xauth x11-utils imagemagick                       # virtual display, screenshots
   libgtest-dev googletest                                # tests, both sides
+  clang libclang-rt-14-dev clang-tidy cppcheck           # make check: fuzzer, static analysis
 )
 
 missing=()
