@@ -97,7 +97,7 @@ LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type
         return ERROR_MORE_DATA;
     }
     if (data && size)
-        std::memcpy(data, value.data.data(), size);
+        std::memcpy(data, value.data.data(), size);   // NOLINT(bugprone-not-null-terminated-result): bytes, not text
     if (dataSize)
         *dataSize = size;
     return ERROR_SUCCESS;

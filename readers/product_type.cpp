@@ -45,7 +45,7 @@ CString COsprelReaders::GetProductType()
     CString productType;
     if (!key.QueryText("ProductType", REG_SZ, productType))
         return "Unable to calculate";
-    const CString shown = Named(productType, kProductTypes, productType);
+    CString shown = Named(productType, kProductTypes, productType);   // not const: returned by move
 
     // Only the first text of the list counts: QueryText stops at its zero byte.
     CString firstSuite;
