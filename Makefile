@@ -1,5 +1,8 @@
 # Osprel's front door. Every target installs what is missing first.
-#   make          build the Windows program and its tests (build/win64)
+#   make          build the Windows program and its tests (build/win64/Osprel.exe)
+#   make run      build Osprel and start it under Wine (on a virtual display when
+#                 there is none: prints the rows, saves build/osprel.png, closes)
+#   make screenshot  the picture README shows, docs/osprel.png
 #   make test     build both sides and run every test (Wine under a virtual display)
 #   make clean    remove build/
 # Under the hood: CMake presets (CMakePresets.json) and ctest.
@@ -11,7 +14,7 @@ TEST_PREFIX := build/wineprefix-tests
 JOBS ?= $(shell nproc)
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all deps build host asan test test-host test-win clean
+.PHONY: all deps build run screenshot host asan test test-host test-win clean
 
 all: build
 
@@ -21,6 +24,12 @@ deps:
 build: deps
 	@cmake --preset win64 >/dev/null
 	@cmake --build $(WIN) -j $(JOBS)
+
+run: build
+	scripts/run.sh $(WIN)/Osprel.exe
+
+screenshot: build
+	scripts/run.sh $(WIN)/Osprel.exe --screenshot $(CURDIR)/docs/osprel.png
 
 host: deps
 	@cmake --preset host >/dev/null

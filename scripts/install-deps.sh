@@ -7,7 +7,7 @@ packages=(
   cmake make g++ python3
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64   # cross compiler, windres
   wine wine64 fonts-wine                                 # runs the Windows side
-  xvfb xauth x11-utils imagemagick                       # virtual display, screenshots
+  xvfb xauth x11-utils imagemagick xdotool               # virtual display, screenshots, keys
   libgtest-dev googletest                                # tests, both sides
   clang libclang-rt-14-dev clang-tidy cppcheck           # make check: fuzzer, static analysis
 )
