@@ -6,6 +6,12 @@
 #include <cstring>
 #include <string>
 
+#ifdef _WIN32
+// <windows.h>, when it came first, makes LoadString a macro for LoadStringA;
+// the member keeps its own name in every file (afx/win32.h does the same).
+#undef LoadString
+#endif
+
 class CString {
 public:
     CString() = default;

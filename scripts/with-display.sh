@@ -13,15 +13,23 @@ if [ -n "${DISPLAY:-}" ]; then
   exec "$@"
 fi
 
-for n in $(seq 90 140); do
-  [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || { display=":$n"; break; }
-done
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+# Xvfb picks a free display number itself and writes it to fd 3: no race
+# with other runs starting at the same moment.
+number_file=$(mktemp)
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$number_file" >/dev/null 2>&1 &
 xvfb=$!
-for _ in $(seq 50); do
-  [ -e "/tmp/.X11-unix/X${display#:}" ] && break
-  sleep 0.1
+for _ in $(seq 100); do
+  [ -s "$number_file" ] && break
+  kill -0 "$xvfb" 2>/dev/null || break
+  sleep 0.05
 done
+display=":$(tr -d '\n' <"$number_file")"
+rm -f "$number_file"
+if [ "$display" = ":" ]; then
+  echo "with-display.sh: Xvfb did not start" >&2
+  kill "$xvfb" 2>/dev/null
+  exit 1
+fi
 
 DISPLAY=$display "$@"
 rc=$?
