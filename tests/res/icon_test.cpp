@@ -46,7 +46,7 @@ constexpr std::uint8_t kStandardPalette[16][4] = {
     {0xFF, 0x00, 0x00, 0}, {0xFF, 0x00, 0xFF, 0}, {0xFF, 0xFF, 0x00, 0}, {0xFF, 0xFF, 0xFF, 0},
 };
 
-constexpr std::size_t RowBytes(int width, int bits) { return (width * bits + 31) / 32 * 4; }
+constexpr std::size_t RowBytes(int width, int bits) { return (static_cast<std::size_t>(width) * bits + 31) / 32 * 4; }
 
 // How many pixels of a square image the AND mask leaves transparent.
 int TransparentPixels(const std::uint8_t* mask, int size) {

@@ -19,7 +19,7 @@ std::string ProgramPath() {
   // The build gives the path as the build machine spells it. Under Wine a
   // Unix path is reached through Z:, the drive that maps the root.
   std::string path = OSPREL_PROGRAM_PATH;
-  if (!path.empty() && path.front() == '/') path = "Z:" + path;
+  if (path.rfind('/', 0) == 0) path = "Z:" + path;
   std::replace(path.begin(), path.end(), '/', '\\');
   return path;
 }

@@ -31,7 +31,8 @@ std::string VersionString(const char* key) {
   UINT length = 0;
   std::string query = std::string("\\StringFileInfo\\040904b0\\") + key;
   if (!VerQueryValueA(block.data(), query.c_str(), reinterpret_cast<void**>(&value), &length)) return {};
-  return std::string(value, length).c_str();
+  const std::string text(value, length);
+  return text.substr(0, text.find('\0'));
 }
 
 struct Expected {
@@ -110,11 +111,12 @@ TEST(MainDialogTemplate, HasALabelAndAValuePerRowTopDown) {
   for (int row = 0; row < kRowCount; ++row) {
     const MainRow& expected = kMainRows[row];
     int top = kFirstRowTop + row * kRowPitch;
-    ExpectControl(dialog.controls[2 * row], {kStaticAtom, IDC_STATIC, expected.label, kLabelLeft, top,
-                                             expected.labelWidth, kRowHeight, kPlainStatic});
-    ExpectControl(dialog.controls[2 * row + 1], {kStaticAtom, expected.valueId, expected.placeholder,
-                                                 kValueLeft, top, expected.valueWidth, kRowHeight,
-                                                 kPlainStatic});
+    const std::size_t label = 2 * static_cast<std::size_t>(row);
+    ExpectControl(dialog.controls[label], {kStaticAtom, IDC_STATIC, expected.label, kLabelLeft, top,
+                                           expected.labelWidth, kRowHeight, kPlainStatic});
+    ExpectControl(dialog.controls[label + 1], {kStaticAtom, expected.valueId, expected.placeholder,
+                                               kValueLeft, top, expected.valueWidth, kRowHeight,
+                                               kPlainStatic});
   }
 }
 

@@ -64,7 +64,8 @@ class VersionBlock : public ::testing::Test {
   }
 
   static std::string String(const char* key) {
-    return std::string(Query(std::string("\\StringFileInfo\\040904b0\\") + key)).c_str();
+    const std::string_view value = Query(std::string("\\StringFileInfo\\040904b0\\") + key);
+    return std::string(value.substr(0, value.find('\0')));
   }
 
   static std::vector<char> block_;
