@@ -69,19 +69,19 @@ void RunInside(InsideDlg::Scenario scenario)
 
 std::vector<std::string> events;
 
-ImportPatch* queryPatch = nullptr;
+void* originalQuery = nullptr;   // the system's own, which the recorder calls on
 LSTATUS WINAPI RecordQuery(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD size)
 {
     events.push_back(std::string("read ") + name);
-    auto original = reinterpret_cast<decltype(&RegQueryValueExA)>(queryPatch->Original());
+    auto original = reinterpret_cast<decltype(&RegQueryValueExA)>(originalQuery);
     return original(key, name, reserved, type, data, size);
 }
 
-ImportPatch* setTextPatch = nullptr;
+void* originalSetText = nullptr;
 BOOL WINAPI RecordSetText(HWND dialog, int control, LPCSTR text)
 {
     events.push_back("fill " + std::to_string(control));
-    auto original = reinterpret_cast<decltype(&SetDlgItemTextA)>(setTextPatch->Original());
+    auto original = reinterpret_cast<decltype(&SetDlgItemTextA)>(originalSetText);
     return original(dialog, control, text);
 }
 
@@ -91,11 +91,11 @@ struct DrawnIcon {
     HICON icon;
 };
 std::vector<DrawnIcon> drawnIcons;
-ImportPatch* drawIconPatch = nullptr;
+void* originalDrawIcon = nullptr;
 BOOL WINAPI RecordDrawIcon(HDC dc, int x, int y, HICON icon)
 {
     drawnIcons.push_back({dc, x, y, icon});
-    auto original = reinterpret_cast<decltype(&DrawIcon)>(drawIconPatch->Original());
+    auto original = reinterpret_cast<decltype(&DrawIcon)>(originalDrawIcon);
     return original(dc, x, y, icon);
 }
 
@@ -108,8 +108,8 @@ TEST(MainDialog, ReadsAndFillsEachRowBeforeTheNext)
     ImportPatch query("advapi32.dll", "RegQueryValueExA", reinterpret_cast<void*>(&RecordQuery));
     ImportPatch setText("user32.dll", "SetDlgItemTextA", reinterpret_cast<void*>(&RecordSetText));
     ASSERT_TRUE(query.Applied() && setText.Applied());
-    queryPatch = &query;
-    setTextPatch = &setText;
+    originalQuery = query.Original();
+    originalSetText = setText.Original();
     events.clear();
 
     RunInside([](InsideDlg&) {});
@@ -205,7 +205,7 @@ TEST(MainDialog, MinimisedItPaintsTheIconCentredAndRestoredItsRows)
 {
     ImportPatch drawIcon("user32.dll", "DrawIcon", reinterpret_cast<void*>(&RecordDrawIcon));
     ASSERT_TRUE(drawIcon.Applied());
-    drawIconPatch = &drawIcon;
+    originalDrawIcon = drawIcon.Original();
     const int valueControls[] = {IDC_VERSION, IDC_BUILD, IDC_SERVICE_PACK, IDC_PLUS_VERSION, IDC_PROCESSOR_TYPE,
                                  IDC_PRODUCT_TYPE, IDC_REG_ORG, IDC_REG_OWNER, IDC_INSTALL_DATE,
                                  IDC_SOURCE_PATH, IDC_SYSTEM_ROOT};
