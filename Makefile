@@ -96,3 +96,15 @@ fuzz: check-configure
 	    -artifact_prefix=$(FUZZ)/ $(FUZZ)/corpus fuzz/corpus >$(FUZZ)/fuzz.log 2>&1 \
 	  || { tail -40 $(FUZZ)/fuzz.log; echo "The failing input is in $(FUZZ)/ (crash-*, leak-*, timeout-*)"; exit 1; }
 	@grep -E '^(Done|stat::(number_of_executed_units|new_units_added))' $(FUZZ)/fuzz.log
+
+# ---- Bench (never part of `make test`) -------------------------------------
+#   make bench    Osprel beside Wine's own winver and a floor dialog program:
+#                 time to visible, close to exit, peak working set (20 starts
+#                 each, interleaved), the cost of one fill under Wine and
+#                 natively, registry calls per fill, stripped size and imports.
+#                 Writes build/bench/report.md and report.json, prints the report.
+#                 Its own Wine prefix: build/wineprefix-bench. See bench/run.sh.
+.PHONY: bench
+
+bench: build host
+	@BENCH_WIN_DIR=$(WIN) BENCH_HOST_DIR=$(HOST) bench/run.sh

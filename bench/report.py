@@ -1,0 +1,255 @@
+#!/usr/bin/env python3
+"""Osprel's bench report: gathers what bench/run.sh measured, adds the
+stripped size and imports of Osprel.exe, checks the targets, and writes
+report.md and report.json into the output directory (and prints report.md)."""
+
+import argparse
+import datetime
+import json
+import os
+import re
+import shutil
+import subprocess
+import sys
+
+KB = 1024
+SIZE_LIMIT = 200 * KB
+MINGW = "x86_64-w64-mingw32-"
+EXPECTED_CALLS = {"opens": 11, "queries": 13, "closes": 11, "left_open": 0}
+
+
+def load(path):
+    with open(path, encoding="utf-8") as f:
+        return json.load(f)
+
+
+def run(*command):
+    return subprocess.run(command, check=True, capture_output=True, text=True).stdout
+
+
+def imports(exe):
+    """{dll: [function, ...]} from objdump's import tables."""
+    table, dll = {}, None
+    for line in run(MINGW + "objdump", "-p", exe).splitlines():
+        named = re.match(r"\s*DLL Name: (\S+)", line)
+        if named:
+            dll = named.group(1)
+            table[dll] = []
+        elif dll and not line.strip():
+            dll = None
+        elif dll:
+            entry = re.match(r"\s+[0-9a-f]+\s+\d+\s+(\S+)$", line)
+            if entry:
+                table[dll].append(entry.group(1))
+    return table
+
+
+def stripped_size(exe, out_dir):
+    copy = os.path.join(out_dir, os.path.basename(exe).replace(".exe", ".stripped.exe"))
+    shutil.copyfile(exe, copy)
+    run(MINGW + "strip", copy)
+    return os.path.getsize(copy)
+
+
+def system_dlls(prefix):
+    system32 = os.path.join(prefix, "drive_c", "windows", "system32")
+    return {name.lower() for name in os.listdir(system32)} if os.path.isdir(system32) else set()
+
+
+def footprint(args):
+    table = imports(args.osprel)
+    known = system_dlls(args.prefix)
+    foreign = [dll for dll in table if dll.lower() not in known] if known else []
+    return {
+        "osprel_bytes": os.path.getsize(args.osprel),
+        "osprel_stripped_bytes": stripped_size(args.osprel, args.out),
+        "floor_stripped_bytes": stripped_size(args.floor, args.out),
+        "imports": table,
+        "non_system_dlls": foreign,
+    }
+
+
+def native_fill(path):
+    """Median aggregate of Google Benchmark's repetitions, with the counters."""
+    data = load(path)
+    rows = data["benchmarks"]
+    median = next(b for b in rows if b.get("aggregate_name") == "median")
+    runs = [b for b in rows if b.get("run_type") == "iteration"]
+    real = [b["real_time"] for b in runs]
+    return {
+        "fills": runs[0]["iterations"] if runs else 0,
+        "repetitions": len(runs),
+        "us_per_fill": {"min": min(real), "median": median["real_time"], "max": max(real)},
+        "cpu_us_per_fill_median": median["cpu_time"],
+        "calls_per_fill": {k: median[k] for k in EXPECTED_CALLS},
+    }
+
+
+def program(launch, name):
+    return next(p for p in launch["programs"] if p["name"] == name)
+
+
+def ratio(launch, reference):
+    return next(r for r in launch["ratios"] if r["reference"] == reference)
+
+
+def targets(report):
+    launch, fp = report["launch"], report["footprint"]
+    visible_w = ratio(launch, "winver")["visible_ms"]["median"]
+    visible_f = ratio(launch, "floor")["visible_ms"]["median"]
+    ws_o = program(launch, "Osprel")["peak_working_set_kb"]["median"]
+    ws_w = program(launch, "winver")["peak_working_set_kb"]["median"]
+    fill_us = report["fill_wine"]["us_per_fill"]["median"]
+    size = fp["osprel_stripped_bytes"]
+    calls = report["fill_native"]["calls_per_fill"]
+    return [
+        ("Time to visible at most 0.9 of winver's", f"{visible_w:.2f} of winver's", visible_w <= 0.9),
+        ("Time to visible within 10% of the floor's", f"{visible_f:.2f} of the floor's", visible_f <= 1.1),
+        ("Peak working set no larger than winver's", f"{ws_o / KB:.1f} MB against {ws_w / KB:.1f} MB", ws_o <= ws_w),
+        ("One fill under 1 ms under Wine", f"{fill_us:.0f} µs", fill_us < 1000),
+        ("Stripped Osprel.exe at most 200 KB, statically linked",
+         f"{size / KB:.1f} KB; " + ("imports system DLLs only" if not fp["non_system_dlls"]
+                                    else "needs " + ", ".join(fp["non_system_dlls"])),
+         size <= SIZE_LIMIT and not fp["non_system_dlls"]),
+        ("Registry calls per fill: 11 opens, 13 queries, 11 closes, none left open",
+         "{opens:g} / {queries:g} / {closes:g}, {left_open:g} left open".format(**calls),
+         all(calls[k] == v for k, v in EXPECTED_CALLS.items())),
+    ]
+
+
+def spread(s, digits=1):
+    return f"{s['min']:.{digits}f} / **{s['median']:.{digits}f}** / {s['max']:.{digits}f}"
+
+
+METRICS = [("visible_ms", "to visible (ms)"), ("close_ms", "close to exit (ms)"),
+           ("peak_working_set_kb", "peak working set (KB)")]
+
+
+def launch_table(launch):
+    lines = ["| | " + " | ".join(title for _, title in METRICS) + " |", "|---|---|---|---|"]
+    for p in launch["programs"]:
+        lines.append(f"| {p['name']} | " + " | ".join(spread(p[key], 1) for key, _ in METRICS) + " |")
+    for r in launch["ratios"]:
+        lines.append(f"| {r['subject']} / {r['reference']}, pair by pair | " +
+                     " | ".join(spread(r[key], 2) for key, _ in METRICS) + " |")
+    return lines
+
+
+def fill_lines(report):
+    wine, native = report["fill_wine"], report["fill_native"]
+    lines = [
+        "| | µs per fill: min / **median** / max | |",
+        "|---|---|---|",
+        f"| Wine, real registry | {spread(wine['us_per_fill'])} | {wine['fills']} fills a run, "
+        f"{wine['repeats']} runs |",
+        f"| native, in-memory registry | {spread(native['us_per_fill'], 2)} | median CPU time "
+        f"{native['cpu_us_per_fill_median']:.2f} µs; {native['fills']} fills a run, {native['repetitions']} runs |",
+        "",
+        "Rows as read under Wine: " + "; ".join(f"“{t}”" for t in wine.get("texts", [])) + ".",
+        "",
+        "Each reader alone under Wine, µs per call (median): " +
+        ", ".join(f"{name} {s['median']:.0f}" for name, s in wine["us_per_reader"].items()) + ".",
+        "",
+        "Registry calls per fill, counted by the in-memory registry: "
+        "{opens:g} opens, {queries:g} queries, {closes:g} closes, {left_open:g} keys left open."
+        .format(**native["calls_per_fill"]),
+    ]
+    return lines
+
+
+def footprint_lines(fp):
+    lines = [
+        f"Osprel.exe: {fp['osprel_bytes']:,} bytes as built, **{fp['osprel_stripped_bytes']:,} bytes "
+        f"({fp['osprel_stripped_bytes'] / KB:.1f} KB) stripped**; the floor program stripped: "
+        f"{fp['floor_stripped_bytes']:,} bytes.",
+        "",
+        "Imports:",
+        "",
+    ]
+    for dll, functions in fp["imports"].items():
+        lines.append(f"- {dll} ({len(functions)}): {', '.join(functions)}")
+    return lines
+
+
+def markdown(report):
+    env = report["environment"]
+    lines = [
+        "# Osprel bench",
+        "",
+        f"{env['date']}, commit {env['commit']}; {env['wine']}; {env['cores']} cores; "
+        f"load average {env['load_before']} before, {env['load_after']} after.",
+        "Reproduce with `make bench`.",
+        "",
+        "## Targets",
+        "",
+        "| Target | Measured | |",
+        "|---|---|---|",
+    ]
+    lines += [f"| {name} | {measured} | {'met' if ok else '**missed**'} |" for name, measured, ok in report["targets"]]
+    lines += ["", "Ratios are medians of the pair-by-pair ratios (run k of Osprel over run k of the other program, "
+              "in the same round).", "",
+              f"## Start-up, close and memory ({report['runs']} starts of each program, interleaved, "
+              "after a warm-up)", "",
+              "Time to visible: process creation to a visible top-level window of the process. Close to exit: "
+              "WM_CLOSE to process exit. Peak working set: read once the program is idle, before it closes.", ""]
+    lines += launch_table(report["launch"])
+    lines += ["", "## Filling the dialog (all eleven readers, in the dialog's order)", ""]
+    lines += fill_lines(report)
+    lines += ["", "## Footprint", ""]
+    lines += footprint_lines(report["footprint"])
+    return "\n".join(lines) + "\n"
+
+
+def environment(out_dir):
+    def text(command):
+        try:
+            return run(*command).strip()
+        except (OSError, subprocess.CalledProcessError):
+            return "unknown"
+    here = os.path.dirname(os.path.abspath(__file__))
+    commit = text(["git", "-C", here, "describe", "--always", "--dirty"])
+    with open(os.path.join(out_dir, "load-before"), encoding="utf-8") as f:
+        before = f.read().strip()
+    with open("/proc/loadavg", encoding="utf-8") as f:
+        after = " ".join(f.read().split()[:3])
+    return {
+        "date": datetime.datetime.now().strftime("%Y-%m-%d %H:%M"),
+        "commit": commit,
+        "wine": text(["wine", "--version"]),
+        "cores": os.cpu_count(),
+        "load_before": before,
+        "load_after": after,
+    }
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--out", required=True)
+    parser.add_argument("--osprel", required=True)
+    parser.add_argument("--floor", required=True)
+    parser.add_argument("--prefix", required=True)
+    parser.add_argument("--runs", type=int, required=True)
+    args = parser.parse_args()
+
+    report = {
+        "environment": environment(args.out),
+        "runs": args.runs,
+        "launch": load(os.path.join(args.out, "launch.json")),
+        "fill_wine": load(os.path.join(args.out, "fill-wine.json")),
+        "fill_native": native_fill(os.path.join(args.out, "fill-native.json")),
+        "footprint": footprint(args),
+    }
+    report["targets"] = targets(report)
+    text = markdown(report)
+    report["targets"] = [{"target": n, "measured": m, "met": ok} for n, m, ok in report["targets"]]
+
+    with open(os.path.join(args.out, "report.md"), "w", encoding="utf-8") as f:
+        f.write(text)
+    with open(os.path.join(args.out, "report.json"), "w", encoding="utf-8") as f:
+        json.dump(report, f, indent=2, ensure_ascii=False)
+        f.write("\n")
+    sys.stdout.write(text)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Osprel's bench (`make bench`): start-up, close and memory beside Wine's own
+# winver and the floor program, the cost of one fill under Wine and natively,
+# the registry calls per fill, and the stripped size and imports. Writes
+# build/bench/report.md and report.json and prints the report.
+#
+# Expects built trees (make build host does it); every path can be moved:
+#   BENCH_WIN_DIR   the win64 build           (build/win64)
+#   BENCH_HOST_DIR  the native build          (build/host)
+#   BENCH_PREFIX    the bench's Wine prefix   (build/wineprefix-bench)
+#   BENCH_OUT       where the report goes     (build/bench)
+#   BENCH_RUNS      starts of each program    (20)
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+win=$(realpath -m "${BENCH_WIN_DIR:-$root/build/win64}")
+host=$(realpath -m "${BENCH_HOST_DIR:-$root/build/host}")
+prefix=$(realpath -m "${BENCH_PREFIX:-$root/build/wineprefix-bench}")
+out=$(realpath -m "${BENCH_OUT:-$root/build/bench}")
+runs=${BENCH_RUNS:-20}
+
+for exe in "$win/Osprel.exe" "$win/bench/osprel_floor.exe" "$win/bench/osprel_launch_bench.exe" \
+           "$win/bench/osprel_fill_bench.exe" "$host/bench/osprel_fill_native"; do
+  [ -x "$exe" ] || { echo "bench: $exe is missing: build it first (make build host)" >&2; exit 1; }
+done
+
+# Wine paths of files under /: Wine's Z: drive is the Unix root.
+windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+
+# Everything Wine runs shares one display and one Wine server, started here
+# once: the figures then hold no server start-up, only the programs' own.
+wine_part() {
+  export WINEPREFIX=$prefix WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  "$root/scripts/wine-prefix.sh" "$prefix"
+  if [ ! -f "$prefix/.osprel-bench-values" ]; then
+    wine reg import "$(windows_path "$root/bench/full-registry.reg")" >/dev/null 2>&1
+    touch "$prefix/.osprel-bench-values"
+  fi
+  echo "Starting Osprel, winver and the floor program $runs times each (after a warm-up)..."
+  wine "$win/bench/osprel_launch_bench.exe" --runs "$runs" --warmup 1 \
+    --json "$(windows_path "$out/launch.json")" \
+    "Osprel=$(windows_path "$win/Osprel.exe")" \
+    'winver=C:\windows\system32\winver.exe' \
+    "floor=$(windows_path "$win/bench/osprel_floor.exe")" >"$out/launch.txt"
+  echo "Filling the dialog's rows a thousand times under Wine..."
+  wine "$win/bench/osprel_fill_bench.exe" --fills 1000 --repeats 5 \
+    --json "$(windows_path "$out/fill-wine.json")" >/dev/null
+}
+
+if [ "${1:-}" = --wine-part ]; then
+  wine_part
+  exit 0
+fi
+
+mkdir -p "$out"
+rm -f "$out"/{launch,fill-wine,fill-native}.json
+cut -d' ' -f1-3 /proc/loadavg >"$out/load-before"
+"$root/scripts/with-display.sh" --prefix "$prefix" "$0" --wine-part
+
+echo "Filling the dialog's rows natively, on the in-memory registry..."
+"$host/bench/osprel_fill_native" --benchmark_out="$out/fill-native.json" --benchmark_out_format=json \
+  >"$out/fill-native.txt" 2>&1
+
+python3 "$root/bench/report.py" --out "$out" --osprel "$win/Osprel.exe" \
+  --floor "$win/bench/osprel_floor.exe" --prefix "$prefix" --runs "$runs"
