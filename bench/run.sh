@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Osprel's bench (`make bench`): start-up, close and memory beside Wine's own
 # winver and the floor program, the cost of one fill under Wine and natively,
-# the registry calls per fill, and the stripped size and imports. Writes
+# the registry calls per fill, what Osprel's window costs beyond the floor's,
+# and the stripped size and imports. Writes
 # build/bench/report.md and report.json and prints the report.
 #
 # Expects built trees (make build host does it); every path can be moved:
@@ -20,7 +21,8 @@ out=$(realpath -m "${BENCH_OUT:-$root/build/bench}")
 runs=${BENCH_RUNS:-20}
 
 for exe in "$win/Osprel.exe" "$win/bench/osprel_floor.exe" "$win/bench/osprel_launch_bench.exe" \
-           "$win/bench/osprel_fill_bench.exe" "$host/bench/osprel_fill_native"; do
+           "$win/bench/osprel_fill_bench.exe" "$win/bench/osprel_dialog_cost.exe" \
+           "$host/bench/osprel_fill_native"; do
   [ -x "$exe" ] || { echo "bench: $exe is missing: build it first (make build host)" >&2; exit 1; }
 done
 
@@ -45,6 +47,9 @@ wine_part() {
   echo "Filling the dialog's rows a thousand times under Wine..."
   wine "$win/bench/osprel_fill_bench.exe" --fills 1000 --repeats 5 \
     --json "$(windows_path "$out/fill-wine.json")" >/dev/null
+  echo "Taking Osprel's window apart beside the floor's..."
+  wine "$win/bench/osprel_dialog_cost.exe" "$(windows_path "$win/Osprel.exe")" \
+    "$(windows_path "$win/bench/osprel_floor.exe")" --json "$(windows_path "$out/dialog-cost.json")" >/dev/null
 }
 
 if [ "${1:-}" = --wine-part ]; then
@@ -53,7 +58,7 @@ if [ "${1:-}" = --wine-part ]; then
 fi
 
 mkdir -p "$out"
-rm -f "$out"/{launch,fill-wine,fill-native}.json
+rm -f "$out"/{launch,fill-wine,fill-native,dialog-cost}.json
 cut -d' ' -f1-3 /proc/loadavg >"$out/load-before"
 "$root/scripts/with-display.sh" --prefix "$prefix" "$0" --wine-part
 
