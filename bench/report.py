@@ -125,6 +125,24 @@ METRICS = [("visible_ms", "to visible (ms)"), ("close_ms", "close to exit (ms)")
            ("peak_working_set_kb", "peak working set (KB)")]
 
 
+def min_ratio_line(launch):
+    """Ratios of the fastest starts: what the programs cost when nothing else ran."""
+    fastest = {p["name"]: p["visible_ms"]["min"] for p in launch["programs"]}
+    return ("Time to visible, ratio of the fastest starts (the least disturbed): " +
+            ", ".join(f"Osprel / {name} {fastest['Osprel'] / t:.2f}" for name, t in fastest.items()
+                      if name != "Osprel") + ".")
+
+
+def busy_warning(env):
+    """A line for a report measured while the machine had other work."""
+    load = float(env["load_before"].split()[0])
+    if load <= 0.5 * (env["cores"] or 1):
+        return []
+    return [f"**The machine was busy when the bench began (load average {load:.2f} on {env['cores']} cores):** "
+            "the start-up medians then move by several per cent from run to run; the ratios of the fastest "
+            "starts and the in-process figures below hold better.", ""]
+
+
 def launch_table(launch):
     lines = ["| | " + " | ".join(title for _, title in METRICS) + " |", "|---|---|---|---|"]
     for p in launch["programs"]:
@@ -214,7 +232,9 @@ def markdown(report):
               "after a warm-up)", "",
               "Time to visible: process creation to a visible top-level window of the process. Close to exit: "
               "WM_CLOSE to process exit. Peak working set: read once the program is idle, before it closes.", ""]
+    lines += busy_warning(env)
     lines += launch_table(report["launch"])
+    lines += ["", min_ratio_line(report["launch"])]
     lines += ["", "## Filling the dialog (all eleven readers, in the dialog's order)", ""]
     lines += fill_lines(report)
     lines += ["", "## Where Osprel's time beyond the floor's goes (inside one warm process, medians)", ""]
