@@ -18,7 +18,6 @@
 #include <psapi.h>
 
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -115,13 +114,14 @@ HWND WaitForVisibleWindow(const ChildProcess& child)
     return nullptr;
 }
 
-double PeakWorkingSetKb(HANDLE process)
+bool ReadPeakWorkingSetKb(HANDLE process, double& kb)
 {
     PROCESS_MEMORY_COUNTERS counters{};
     counters.cb = sizeof counters;
     if (!GetProcessMemoryInfo(process, &counters, sizeof counters))
-        return 0.0;
-    return static_cast<double>(counters.PeakWorkingSetSize) / 1024.0;
+        return false;
+    kb = static_cast<double>(counters.PeakWorkingSetSize) / 1024.0;
+    return true;
 }
 
 bool RunOnce(const std::string& commandLine, bench::Sample& sample)
@@ -137,7 +137,8 @@ bool RunOnce(const std::string& commandLine, bench::Sample& sample)
 
     // Idle means the first paint is done: the peak then covers the whole start.
     WaitForInputIdle(child.Handle(), kIdleTimeoutMs);
-    sample.peakWorkingSetKb = PeakWorkingSetKb(child.Handle());
+    if (!ReadPeakWorkingSetKb(child.Handle(), sample.peakWorkingSetKb))
+        return false;
 
     const Stopwatch sinceClose;
     PostMessageA(window, WM_CLOSE, 0, 0);
@@ -196,8 +197,8 @@ bool RunRound(std::vector<bench::Program>& programs, int round, bool record, int
         Sleep(static_cast<DWORD>(settleMs));
         bench::Sample sample;
         if (!RunOnce(program.commandLine, sample)) {
-            std::fprintf(stderr, "launch bench: %s did not show a window and close (%s)\n", program.name.c_str(),
-                         program.commandLine.c_str());
+            std::fprintf(stderr, "launch bench: %s did not start, show a window, report its memory and close (%s)\n",
+                         program.name.c_str(), program.commandLine.c_str());
             return false;
         }
         if (record)
