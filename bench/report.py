@@ -218,7 +218,7 @@ def markdown(report):
         "",
         f"{env['date']}, commit {env['commit']}; {env['wine']}; {env['cores']} cores; "
         f"load average {env['load_before']} before, {env['load_after']} after.",
-        "Reproduce with `make bench`.",
+        "Reproduce with `make bench`. Wine, its server and the X server run on one CPU.",
         "",
         "## Targets",
         "",

@@ -11,6 +11,7 @@
 #   BENCH_PREFIX    the bench's Wine prefix   (build/wineprefix-bench)
 #   BENCH_OUT       where the report goes     (build/bench)
 #   BENCH_RUNS      starts of each program    (20)
+#   BENCH_CPU       the CPU Wine runs on      (0)
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -64,7 +65,11 @@ fi
 mkdir -p "$out"
 rm -f "$out"/{launch,fill-wine,fill-native,dialog-cost}.json
 cut -d' ' -f1-3 /proc/loadavg >"$out/load-before"
-"$root/scripts/with-display.sh" --prefix "$prefix" "$0" --wine-part
+# Wine, its server and the X server all on one CPU: on a virtual machine,
+# waking an idle second CPU for each Wine server round trip costs tens of
+# microseconds, which multiplied every figure by up to five on a quiet
+# machine and made them depend on whatever else it was doing.
+taskset -c "${BENCH_CPU:-0}" "$root/scripts/with-display.sh" --prefix "$prefix" "$0" --wine-part
 
 echo "Filling the dialog's rows natively, on the in-memory registry..."
 "$host/bench/osprel_fill_native" --benchmark_out="$out/fill-native.json" --benchmark_out_format=json \
