@@ -8,7 +8,7 @@ packages=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64   # cross compiler, windres
   wine wine64 fonts-wine                                 # runs the Windows side
   xvfb xauth x11-utils imagemagick xdotool               # virtual display, screenshots, keys
-  libgtest-dev googletest                                # tests, both sides
+  libgtest-dev googletest libbenchmark-dev               # tests, both sides; benchmarks
   clang libclang-rt-14-dev clang-tidy cppcheck           # make check: fuzzer, static analysis
 )
 
