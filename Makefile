@@ -1,35 +1,45 @@
 # Osprel's front door. Every target installs what is missing first.
-#   make          build the Windows program and its tests (build/win64/Osprel.exe)
-#   make run      build Osprel and start it under Wine (on a virtual display when
-#                 there is none: prints the rows, saves build/osprel.png, closes)
+#   make          build both programs: build/win64/Osprel.exe (64-bit) and
+#                 build/win32/Osprel.exe (32-bit)
+#   make run      build the 64-bit Osprel and start it under Wine (on a virtual
+#                 display when there is none: prints the rows, saves
+#                 build/osprel.png, closes); ARCH=win32 runs the 32-bit one
 #   make screenshot  the picture README shows, docs/osprel.png
-#   make test     build both sides and run every test (Wine under a virtual display)
+#   make test     build everything and run every test: natively, then each
+#                 program's Windows tests under Wine (on a virtual display)
 #   make clean    remove build/
-# Under the hood: CMake presets (CMakePresets.json) and ctest.
+# Under the hood: CMake presets (CMakePresets.json) and ctest. Each program
+# has a tree of its own (build/win64, build/win32), built with the compilers
+# users' programs need, and a tree of tests (build/win64-tests,
+# build/win32-tests) that runs that very program.
 
-WIN := build/win64
+ARCHES := win64 win32
+ARCH ?= win64
 HOST := build/host
 ASAN := build/host-asan
 TEST_PREFIX := build/wineprefix-tests
 JOBS ?= $(shell nproc)
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all deps build run screenshot host asan test test-host test-win clean
+.PHONY: all deps build run screenshot host asan test test-host test-win clean $(ARCHES) $(ARCHES:%=%-tests)
 
 all: build
 
 deps:
 	@scripts/install-deps.sh
 
-build: deps
-	@cmake --preset win64 >/dev/null
-	@cmake --build $(WIN) -j $(JOBS)
+build: $(ARCHES)
 
-run: build
-	scripts/run.sh $(WIN)/Osprel.exe
+# One program, or the tests of one (which build their program first).
+$(ARCHES) $(ARCHES:%=%-tests): deps
+	@cmake --preset $@ >/dev/null
+	@cmake --build build/$@ -j $(JOBS)
 
-screenshot: build
-	scripts/run.sh $(WIN)/Osprel.exe --screenshot $(CURDIR)/docs/osprel.png
+run: $(ARCH)
+	scripts/run.sh build/$(ARCH)/Osprel.exe
+
+screenshot: win64
+	scripts/run.sh build/win64/Osprel.exe --screenshot $(CURDIR)/docs/osprel.png
 
 host: deps
 	@cmake --preset host >/dev/null
@@ -46,8 +56,9 @@ test-host: host asan
 	ctest --test-dir $(ASAN) --output-on-failure -j $(JOBS)
 
 # One test executable at a time: they share the prefix's registry and display.
-test-win: build
-	scripts/with-display.sh --prefix $(TEST_PREFIX) ctest --test-dir $(WIN) --output-on-failure
+test-win: $(ARCHES:%=%-tests)
+	@scripts/with-display.sh --prefix $(TEST_PREFIX) sh -c \
+	  '$(foreach a,$(ARCHES),echo "== Osprel $(a)" && ctest --test-dir build/$(a)-tests --output-on-failure &&) true'
 
 clean:
 	rm -rf build
@@ -60,7 +71,7 @@ clean:
 #                 build/fuzz/ (copy it into fuzz/corpus: every test build
 #                 replays that directory)
 FUZZ := build/fuzz
-CHECK_WIN := build/win64-check
+CHECK_WIN := build/win64-tests-check
 FUZZ_SECONDS ?= 60
 OWN_SOURCES := ^$(CURDIR)/(?!build/)
 # clang-tidy reads the Windows sources as the cross compiler does: for its
@@ -76,7 +87,7 @@ check: tidy cppcheck fuzz
 
 check-configure: deps
 	@cmake --preset fuzz >/dev/null
-	@cmake --preset win64 -B $(CHECK_WIN) -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
+	@cmake --preset win64-tests -B $(CHECK_WIN) -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
 
 # Both builds are checked before either fails, so one run shows every finding.
 tidy: check-configure

@@ -5,21 +5,33 @@ set -euo pipefail
 
 packages=(
   cmake make g++ python3
-  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64   # cross compiler, windres
-  wine wine64 fonts-wine                                 # runs the Windows side
+  # Cross compilers and windres for both programs. The -win32 ones build what
+  # users get (their runtime needs nothing newer than Windows XP); GoogleTest
+  # needs std::mutex, which only the -posix ones have.
+  g++-mingw-w64-x86-64-win32 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+  g++-mingw-w64-i686-win32 g++-mingw-w64-i686-posix binutils-mingw-w64-i686
+  wine wine64 wine32:i386 fonts-wine                     # runs both programs
   xvfb xauth x11-utils imagemagick xdotool               # virtual display, screenshots, keys
   libgtest-dev googletest libbenchmark-dev               # tests, both sides; benchmarks
   clang libclang-rt-14-dev clang-tidy cppcheck           # make check: fuzzer, static analysis
 )
 
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo=sudo
+
+# Wine's 32-bit half comes from the i386 architecture.
+added_architecture=no
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $sudo dpkg --add-architecture i386
+  added_architecture=yes
+fi
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+[ ${#missing[@]} -eq 0 ] && [ $added_architecture = no ] && exit 0
 
 echo "Installing: ${missing[*]}"
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo=sudo
 $sudo apt-get update -qq
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -34,7 +34,7 @@ mkdir -p "$(dirname "$shot")"
 
 wine "$exe" &
 program=$!
-rows=$(wine "$root/build/win64/tools/show_rows.exe" 20000) || { kill $program; exit 1; }
+rows=$(wine "$(dirname "$exe")/tools/show_rows.exe" 20000) || { kill $program; exit 1; }
 printf '%s\n' "$rows" | grep -v '^window '
 
 # A click on the caption makes the window active, as a user's first click would.
