@@ -14,7 +14,7 @@
 #include "fuzz/readers_fuzz_target.h"
 
 #include "memreg/mem_registry.h"
-#include "tests/readers/reader_table.h"
+#include "tests/support/value_rows.h"
 #include "tests/support/registry_fixture.h"
 
 #include <algorithm>
@@ -145,7 +145,7 @@ const std::map<std::string, std::string>& PlainReaderValues()
     return values;
 }
 
-std::optional<std::string> ExpectedText(const HostileRegistry& registry, const Reader& reader)
+std::optional<std::string> ExpectedText(const HostileRegistry& registry, const ValueRow& reader)
 {
     const std::string name = reader.name;
     auto plain = PlainReaderValues().find(name);
@@ -176,7 +176,7 @@ void CheckProductType(const HostileRegistry& registry, const CString& text)
     Fail("ProductType", "neither a product name nor the type as read", text);
 }
 
-void CheckInstallDate(const HostileRegistry& registry, const Reader& reader, const CString& text)
+void CheckInstallDate(const HostileRegistry& registry, const ValueRow& reader, const CString& text)
 {
     // Every unsigned 32-bit count lies within the years the C library converts.
     const bool readable = Readable(registry, "InstallDate", kDateRoom).has_value();
@@ -186,7 +186,7 @@ void CheckInstallDate(const HostileRegistry& registry, const Reader& reader, con
         Fail(reader.name, "not a date", text);
 }
 
-void CheckText(const HostileRegistry& registry, const Reader& reader, const CString& text)
+void CheckText(const HostileRegistry& registry, const ValueRow& reader, const CString& text)
 {
     if (static_cast<std::size_t>(text.GetLength()) != std::strlen(text))
         Fail(reader.name, "a zero byte inside the text", text);
@@ -203,7 +203,7 @@ void CheckText(const HostileRegistry& registry, const Reader& reader, const CStr
         CheckProductType(registry, text);
 }
 
-void CheckRegistryUse(const Reader& reader)
+void CheckRegistryUse(const ValueRow& reader)
 {
     if (memreg::OpenHandleCount() != 0)
         Fail(reader.name, "a key left open", CString());
@@ -220,7 +220,7 @@ void CheckRegistryUse(const Reader& reader)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const HostileRegistry registry = Parse(data, size);
-    for (const Reader& reader : AllReaders()) {
+    for (const ValueRow& reader : ValueRows()) {
         Install(registry);
         const CString text = reader.read();
         CheckRegistryUse(reader);

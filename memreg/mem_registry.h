@@ -34,6 +34,10 @@ constexpr LONG ERROR_MORE_DATA = 234;
 constexpr REGSAM KEY_QUERY_VALUE = 0x0001;
 constexpr REGSAM KEY_SET_VALUE = 0x0002;
 constexpr REGSAM KEY_READ = 0x20019;
+// Which view of a 64-bit Windows registry to open. This registry has one
+// view, so they change nothing; like Windows, they grant no access either.
+constexpr REGSAM KEY_WOW64_64KEY = 0x0100;
+constexpr REGSAM KEY_WOW64_32KEY = 0x0200;
 
 constexpr DWORD REG_NONE = 0;
 constexpr DWORD REG_SZ = 1;

@@ -5,8 +5,38 @@
 #include <cstring>
 
 namespace {
+
 constexpr DWORD kTextBufferSize = 256;
 constexpr DWORD kTextRoomOffered = 255;
+
+#if defined(_WIN32) && !defined(_WIN64)
+// A 32-bit program on 64-bit Windows is shown a copy of HKLM\SOFTWARE of its
+// own (WOW6432Node), which may lack values or keep stale ones after an
+// upgrade; the machine's own values are in the 64-bit view. The flag picks
+// that view and grants no access. Windows before XP SP2 has no
+// IsWow64Process (and no other view), and Windows 2000 refuses the flag, so
+// it is asked for only where there is a 64-bit view to see.
+REGSAM MachineView()
+{
+    using IsWow64ProcessFunction = BOOL(WINAPI*)(HANDLE, PBOOL);
+    const FARPROC found = GetProcAddress(GetModuleHandleA("kernel32.dll"), "IsWow64Process");
+    const auto isWow64Process = reinterpret_cast<IsWow64ProcessFunction>(reinterpret_cast<void (*)()>(found));
+    BOOL wow64 = FALSE;
+    return isWow64Process && isWow64Process(GetCurrentProcess(), &wow64) && wow64 ? KEY_WOW64_64KEY : 0;
+}
+#else
+// A 64-bit program (and the in-memory registry) sees only the machine's view.
+constexpr REGSAM MachineView()
+{
+    return 0;
+}
+#endif
+
+} // namespace
+
+RegistryKey::RegistryKey(const char* subKeyOfLocalMachine)
+{
+    RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKeyOfLocalMachine, 0, KEY_QUERY_VALUE | MachineView(), &m_key);
 }
 
 bool RegistryKey::QueryText(const char* valueName, DWORD presetType, CString& text) const

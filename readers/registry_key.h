@@ -15,11 +15,10 @@
 
 class RegistryKey {
 public:
-    // A key that cannot be opened stays empty, and every query on it fails.
-    explicit RegistryKey(const char* subKeyOfLocalMachine)
-    {
-        RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKeyOfLocalMachine, 0, KEY_QUERY_VALUE, &m_key);
-    }
+    // Opens the key for query only, in the machine's own view of the
+    // registry. A key that cannot be opened stays empty, and every query on
+    // it fails.
+    explicit RegistryKey(const char* subKeyOfLocalMachine);
     ~RegistryKey()
     {
         if (m_key)

@@ -69,6 +69,15 @@ void RunInside(InsideDlg::Scenario scenario)
 
 std::vector<std::string> events;
 
+std::vector<REGSAM> openAccess;
+void* originalOpen = nullptr;
+LSTATUS WINAPI RecordOpen(HKEY root, LPCSTR subKey, DWORD options, REGSAM access, PHKEY key)
+{
+    openAccess.push_back(access);
+    auto original = reinterpret_cast<decltype(&RegOpenKeyExA)>(originalOpen);
+    return original(root, subKey, options, access, key);
+}
+
 void* originalQuery = nullptr;   // the system's own, which the recorder calls on
 LSTATUS WINAPI RecordQuery(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD size)
 {
@@ -107,10 +116,13 @@ TEST(MainDialog, ReadsAndFillsEachRowBeforeTheNext)
     });
     ImportPatch query("advapi32.dll", "RegQueryValueExA", reinterpret_cast<void*>(&RecordQuery));
     ImportPatch setText("user32.dll", "SetDlgItemTextA", reinterpret_cast<void*>(&RecordSetText));
-    ASSERT_TRUE(query.Applied() && setText.Applied());
+    ImportPatch open("advapi32.dll", "RegOpenKeyExA", reinterpret_cast<void*>(&RecordOpen));
+    ASSERT_TRUE(query.Applied() && setText.Applied() && open.Applied());
     originalQuery = query.Original();
     originalSetText = setText.Original();
+    originalOpen = open.Original();
     events.clear();
+    openAccess.clear();
 
     RunInside([](InsideDlg&) {});
 
@@ -128,6 +140,11 @@ TEST(MainDialog, ReadsAndFillsEachRowBeforeTheNext)
         "read SourcePath", "fill 1015",
     };
     EXPECT_EQ(events, expected);
+
+    // Query access only; the 32-bit program, which runs here on 64-bit
+    // Windows, asks for the machine's own (64-bit) view as well.
+    const REGSAM machineView = sizeof(void*) == 4 ? KEY_WOW64_64KEY : 0;
+    EXPECT_EQ(openAccess, std::vector<REGSAM>(11, KEY_QUERY_VALUE | machineView));
 }
 
 std::string MenuItemText(HMENU menu, int position, MENUITEMINFOA& info)

@@ -1,9 +1,9 @@
 // Osprel.exe from the outside, as a user sees it: the main window's rows for
 // a registry with and without the values, the About box from the system
 // menu's command, and the ways to end the program.
-#include "res/resource.h"
-#include "tests/app/osprel_process.h"
+#include "tests/support/osprel_process.h"
 #include "tests/support/registry_fixture.h"
+#include "tests/support/value_rows.h"
 
 #include <gtest/gtest.h>
 
@@ -48,26 +48,29 @@ const Rows kFullRegistryRows = {
     {IDC_SYSTEM_ROOT, "C:\\WINNT"},
 };
 
-const Rows kFallbackRows = {
-    {IDC_VERSION, "Not available"},
-    {IDC_BUILD, "Not available"},
-    {IDC_SERVICE_PACK, "Not available"},
-    {IDC_PLUS_VERSION, "Not Available"},
-    {IDC_PROCESSOR_TYPE, "Not available"},
-    {IDC_PRODUCT_TYPE, "Unable to calculate"},
-    {IDC_REG_ORG, "Not available"},
-    {IDC_REG_OWNER, "Not available"},
-    {IDC_INSTALL_DATE, "Unable to calculate"},
-    {IDC_SOURCE_PATH, "Not available"},
-    {IDC_SYSTEM_ROOT, "Not available"},
+Rows FallbackRows()
+{
+    Rows rows;
+    for (const ValueRow& row : ValueRows())
+        rows.push_back({row.control, row.fallback});
+    return rows;
+}
+
+// What 64-bit Windows keeps for 32-bit programs in place of the machine's own
+// values, as a stale copy after an in-place upgrade would be.
+const std::vector<RegValue> kStaleCopyFor32BitPrograms = {
+    {RegKey::CurrentVersion, "CurrentVersion", REG_SZ, Sz("3.51")},
+    {RegKey::CurrentVersion, "ProductName", REG_SZ, Sz("Stale Copy Edition")},
+    {RegKey::CurrentVersion, "CurrentBuildNumber", REG_SZ, Sz("1057")},
+    {RegKey::CurrentVersion, "RegisteredOwner", REG_SZ, Sz("Stale Owner")},
+    {RegKey::CurrentVersion, "InstallDate", REG_DWORD, Dword(0)},
 };
 
 void ExpectRows(HWND dialog, const Rows& rows)
 {
     for (const Row& row : rows) {
-        const HWND control = GetDlgItem(dialog, row.control);
-        ASSERT_NE(control, nullptr) << "control " << row.control;
-        EXPECT_EQ(WindowText(control), row.text) << "control " << row.control;
+        ASSERT_NE(GetDlgItem(dialog, row.control), nullptr) << "control " << row.control;
+        EXPECT_EQ(DlgItemText(dialog, row.control), row.text) << "control " << row.control;
     }
 }
 
@@ -84,18 +87,19 @@ TEST(MainWindow, ShowsTheRegistrysValuesInTheirRows)
     struct Case {
         const char* name;
         std::vector<RegValue> registry;
+        std::vector<RegValue> copyFor32BitPrograms;
         Rows rows;
     };
     const Case cases[] = {
-        {"every value present", kFullRegistry, kFullRegistryRows},
-        {"no value present", {}, kFallbackRows},
+        {"every value present", kFullRegistry, {}, kFullRegistryRows},
+        {"no value present", {}, {}, FallbackRows()},
+        {"the copy for 32-bit programs differs", kFullRegistry, kStaleCopyFor32BitPrograms, kFullRegistryRows},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        SetReaderValues(c.registry);
+        SetReaderValues(c.registry, c.copyFor32BitPrograms);
         OsprelProcess osprel;
-        ASSERT_TRUE(osprel.Started());
-        const HWND dialog = osprel.WaitForWindow("Osprel");
+        const HWND dialog = osprel.WaitForMainWindow();
         ASSERT_NE(dialog, nullptr) << "no window captioned Osprel";
         ExpectRows(dialog, c.rows);
     }
@@ -105,7 +109,7 @@ TEST(AboutBox, OpensFromTheSystemCommandWhateverItsLowFourBits)
 {
     SetReaderValues(kFullRegistry);
     OsprelProcess osprel;
-    const HWND dialog = osprel.WaitForWindow("Osprel");
+    const HWND dialog = osprel.WaitForMainWindow();
     ASSERT_NE(dialog, nullptr);
 
     for (const WPARAM command : {WPARAM(IDM_ABOUT), WPARAM(IDM_ABOUT | 0x1), WPARAM(IDM_ABOUT | 0xF)}) {
@@ -131,7 +135,7 @@ TEST(AboutBox, OtherSystemCommandsLeaveItClosed)
 {
     SetReaderValues(kFullRegistry);
     OsprelProcess osprel;
-    const HWND dialog = osprel.WaitForWindow("Osprel");
+    const HWND dialog = osprel.WaitForMainWindow();
     ASSERT_NE(dialog, nullptr);
     // Sent, not posted: once the send returns the command has been handled.
     DWORD_PTR ignored = 0;
@@ -158,7 +162,7 @@ TEST(Ending, EscEnterAndTheCloseCommandEachEndTheProgram)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         OsprelProcess osprel;
-        const HWND dialog = osprel.WaitForWindow("Osprel");
+        const HWND dialog = osprel.WaitForMainWindow();
         ASSERT_NE(dialog, nullptr);
         PostMessageA(dialog, c.message, c.wParam, 0);
         DWORD exitCode = 1;

@@ -3,10 +3,9 @@
 // exactly what the readers give (never a template text, never empty unless
 // the registry holds an empty text), must write nothing, and must end on Esc.
 // One process per case, so every case also proves a clean start and exit.
-#include "readers/field_readers.h"
-#include "res/resource.h"
-#include "tests/app/osprel_process.h"
+#include "tests/support/osprel_process.h"
 #include "tests/support/registry_fixture.h"
+#include "tests/support/value_rows.h"
 
 #include <gtest/gtest.h>
 
@@ -17,27 +16,6 @@ namespace {
 
 constexpr RegKey CV = RegKey::CurrentVersion;
 constexpr RegKey PO = RegKey::ProductOptions;
-
-struct Row {
-    int control;
-    const char* templateText;
-    CString (*read)();
-    const char* fallback;
-};
-
-const Row kRows[] = {
-    {IDC_VERSION, "Version", &COsprelReaders::GetVersionText, "Not available"},
-    {IDC_BUILD, "Build", &COsprelReaders::GetBuildNumber, "Not available"},
-    {IDC_SERVICE_PACK, "Service Pack", &COsprelReaders::GetServicePack, "Not available"},
-    {IDC_PLUS_VERSION, "Plus Version", &COsprelReaders::GetPlusVersion, "Not Available"},
-    {IDC_PROCESSOR_TYPE, "Uni", &COsprelReaders::GetProcessorType, "Not available"},
-    {IDC_PRODUCT_TYPE, "Product Type", &COsprelReaders::GetProductType, "Unable to calculate"},
-    {IDC_REG_ORG, "Reg Org", &COsprelReaders::GetRegisteredOrganization, "Not available"},
-    {IDC_REG_OWNER, "Reg Owner", &COsprelReaders::GetRegisteredOwner, "Not available"},
-    {IDC_INSTALL_DATE, "Date", &COsprelReaders::GetInstallDate, "Unable to calculate"},
-    {IDC_SOURCE_PATH, "Source Path", &COsprelReaders::GetSourcePath, "Not available"},
-    {IDC_SYSTEM_ROOT, "System Root", &COsprelReaders::GetSystemRoot, "Not available"},
-};
 
 using Shown = std::map<int, std::string>;   // by control; rows not named: what the readers give
 
@@ -84,7 +62,7 @@ std::vector<RegValue> EveryValue(unsigned long type, const std::string& data)
 Shown TextRows(const std::string& text)
 {
     Shown rows;
-    for (const Row& row : kRows) {
+    for (const ValueRow& row : ValueRows()) {
         if (row.control != IDC_INSTALL_DATE && row.control != IDC_PRODUCT_TYPE)
             rows[row.control] = text;
     }
@@ -101,7 +79,7 @@ Shown With(Shown rows, const Shown& more)
 Shown Fallbacks()
 {
     Shown rows;
-    for (const Row& row : kRows)
+    for (const ValueRow& row : ValueRows())
         rows[row.control] = row.fallback;
     return rows;
 }
@@ -208,13 +186,6 @@ const HostileCase kCases[] = {
     {"OwnerNonEnglish", {Text(CV, "RegisteredOwner", Sz("Zo\xEB Ltd"))}, {{IDC_REG_OWNER, "Zo\xEB Ltd"}}},
 };
 
-std::string DlgItemText(HWND dialog, int control)
-{
-    char text[1024] = {};
-    const UINT length = GetDlgItemTextA(dialog, control, text, sizeof text);
-    return std::string(text, length);
-}
-
 std::wstring DlgItemTextW(HWND dialog, int control)
 {
     wchar_t text[1024] = {};
@@ -237,7 +208,7 @@ std::wstring InAnsiCodePage(const std::string& text)
 std::optional<std::string> Stored(const RegValue& value, unsigned long& type)
 {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, KeyPath(value.key), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, KeyPath(value.key), 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS)
         return std::nullopt;
     DWORD size = 0, storedType = 0;
     std::optional<std::string> data;
@@ -269,7 +240,7 @@ void ExpectRegistryUnchanged(const std::vector<RegValue>& values)
 
 void ExpectRows(HWND dialog, const Shown& shown)
 {
-    for (const Row& row : kRows) {
+    for (const ValueRow& row : ValueRows()) {
         SCOPED_TRACE(row.templateText);
         // The program's readers, run here on the same registry, give the text
         // the row must show; the window holds its characters, and an A
@@ -301,8 +272,7 @@ TEST_P(HostileRegistry, OpensFilledWritesNothingAndEndsOnEsc)
     const HostileCase& c = GetParam();
     SetReaderValues(c.values);
     OsprelProcess osprel;
-    ASSERT_TRUE(osprel.Started());
-    const HWND dialog = osprel.WaitForWindow("Osprel");
+    const HWND dialog = osprel.WaitForMainWindow();
     ASSERT_NE(dialog, nullptr) << "no window captioned Osprel";
     ExpectRows(dialog, c.shown);
 

@@ -2,7 +2,7 @@
 // access only, leaves no key open, and costs one open, one or two queries
 // and one close.
 #include "memreg/mem_registry.h"
-#include "tests/readers/reader_table.h"
+#include "tests/support/value_rows.h"
 #include "tests/support/registry_fixture.h"
 
 #include <gtest/gtest.h>
@@ -23,7 +23,7 @@ void SetFullRegistry()
 TEST(ReaderAccess, QueryOnlyAndNothingLeftOpen)
 {
     for (bool full : {true, false}) {
-        for (const Reader& reader : AllReaders()) {
+        for (const ValueRow& reader : ValueRows()) {
             full ? SetFullRegistry() : SetReaderValues({});
             reader.read();
             ASSERT_EQ(memreg::Opens().size(), 1u) << reader.name;
@@ -38,7 +38,7 @@ TEST(ReaderAccess, MissingKeysOpenNothingToClose)
     SetReaderValues({});
     RemoveKey(RegKey::CurrentVersion);
     RemoveKey(RegKey::ProductOptions);
-    for (const Reader& reader : AllReaders())
+    for (const ValueRow& reader : ValueRows())
         reader.read();
     EXPECT_EQ(memreg::GetCounters().closes, 0u);
     EXPECT_EQ(memreg::OpenHandleCount(), 0u);
@@ -49,7 +49,7 @@ TEST(ReaderAccess, MissingKeysOpenNothingToClose)
 TEST(ReaderAccess, OneFillCostsElevenOpensThirteenQueriesElevenCloses)
 {
     SetFullRegistry();
-    for (const Reader& reader : AllReaders())
+    for (const ValueRow& reader : ValueRows())
         reader.read();
     const memreg::Counters counters = memreg::GetCounters();
     EXPECT_EQ(counters.opens, 11u);

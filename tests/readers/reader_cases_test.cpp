@@ -2,7 +2,7 @@
 // run against the real registry under Wine and against the in-memory one.
 // A reader a case does not name must give its fallback text: each value is
 // read by exactly one reader, so nothing a case sets may leak into another.
-#include "tests/readers/reader_table.h"
+#include "tests/support/value_rows.h"
 #include "tests/support/registry_fixture.h"
 
 #include <gtest/gtest.h>
@@ -125,7 +125,7 @@ TEST_P(ReaderCases, EveryReaderGivesItsText)
 {
     const ReaderCase& c = GetParam();
     SetReaderValues(c.values);
-    for (const Reader& reader : AllReaders()) {
+    for (const ValueRow& reader : ValueRows()) {
         auto expected = c.expected.find(reader.name);
         const std::string want = expected != c.expected.end() ? expected->second : reader.fallback;
         EXPECT_EQ(std::string(reader.read()), want) << reader.name;
@@ -144,7 +144,7 @@ TEST(MissingKeys, EveryReaderFallsBack)
     SetReaderValues(kCases[1].values);
     RemoveKey(RegKey::CurrentVersion);
     RemoveKey(RegKey::ProductOptions);
-    for (const Reader& reader : AllReaders())
+    for (const ValueRow& reader : ValueRows())
         EXPECT_EQ(std::string(reader.read()), reader.fallback) << reader.name;
 }
 

@@ -28,6 +28,10 @@ const QueryCase kQueries[] = {
     {"SizeOnly", std::string(300, 'x'), true, 0, false, ERROR_SUCCESS, 300},
 };
 
+// The view the program reads: on 64-bit Windows a 32-bit test would
+// otherwise see the copy of HKLM\SOFTWARE kept for 32-bit programs.
+constexpr REGSAM kMachineView = KEY_WOW64_64KEY;
+
 class RegistryQueries : public testing::TestWithParam<QueryCase> {};
 
 TEST_P(RegistryQueries, ResultAndSizeAsOnWindows)
@@ -36,7 +40,7 @@ TEST_P(RegistryQueries, ResultAndSizeAsOnWindows)
     SetReaderValues(c.present ? std::vector<RegValue>{{RegKey::CurrentVersion, "RegisteredOwner", REG_BINARY, c.stored}}
                               : std::vector<RegValue>{});
     HKEY key = nullptr;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, KeyPath(RegKey::CurrentVersion), 0, KEY_QUERY_VALUE, &key), ERROR_SUCCESS);
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, KeyPath(RegKey::CurrentVersion), 0, KEY_QUERY_VALUE | kMachineView, &key), ERROR_SUCCESS);
     BYTE buffer[512] = {};
     DWORD type = REG_SZ;   // what the caller expects is no filter: the stored type comes back
     DWORD size = c.offered;
@@ -64,7 +68,7 @@ TEST(RegistryHandles, EmptyAndClosedHandlesFail)
     EXPECT_EQ(RegQueryValueExA(nullptr, "RegisteredOwner", nullptr, nullptr, buffer, &size), ERROR_INVALID_HANDLE);
 
     HKEY key = nullptr;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, KeyPath(RegKey::CurrentVersion), 0, KEY_QUERY_VALUE, &key), ERROR_SUCCESS);
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, KeyPath(RegKey::CurrentVersion), 0, KEY_QUERY_VALUE | kMachineView, &key), ERROR_SUCCESS);
     ASSERT_EQ(RegCloseKey(key), ERROR_SUCCESS);
     size = sizeof buffer;
     EXPECT_EQ(RegQueryValueExA(key, "RegisteredOwner", nullptr, nullptr, buffer, &size), ERROR_INVALID_HANDLE);
@@ -79,15 +83,19 @@ TEST(RegistryHandles, MissingKeyLeavesHandleEmpty)
     EXPECT_EQ(key, nullptr);
 }
 
+// Neither another right nor the choice of view grants query access.
 TEST(RegistryHandles, QueryNeedsQueryAccess)
 {
     SetReaderValues({{RegKey::CurrentVersion, "RegisteredOwner", REG_SZ, Sz("x")}});
-    HKEY key = nullptr;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, KeyPath(RegKey::CurrentVersion), 0, KEY_SET_VALUE, &key), ERROR_SUCCESS);
-    BYTE buffer[16];
-    DWORD size = sizeof buffer;
-    EXPECT_EQ(RegQueryValueExA(key, "RegisteredOwner", nullptr, nullptr, buffer, &size), ERROR_ACCESS_DENIED);
-    RegCloseKey(key);
+    for (const REGSAM access : {KEY_SET_VALUE | kMachineView, kMachineView}) {
+        HKEY key = nullptr;
+        ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, KeyPath(RegKey::CurrentVersion), 0, access, &key), ERROR_SUCCESS);
+        BYTE buffer[16];
+        DWORD size = sizeof buffer;
+        EXPECT_EQ(RegQueryValueExA(key, "RegisteredOwner", nullptr, nullptr, buffer, &size), ERROR_ACCESS_DENIED)
+            << access;
+        RegCloseKey(key);
+    }
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "tests/app/osprel_process.h"
+#include "tests/support/osprel_process.h"
 
 #include <chrono>
 #include <thread>
@@ -57,6 +57,13 @@ std::string WindowText(HWND window)
     return text;
 }
 
+std::string DlgItemText(HWND dialog, int control)
+{
+    char text[1024] = {};
+    const UINT length = GetDlgItemTextA(dialog, control, text, sizeof text);
+    return std::string(text, length);
+}
+
 OsprelProcess::OsprelProcess()
 {
     std::string commandLine = "\"" + WindowsPath(OSPREL_EXE) + "\"";
@@ -91,6 +98,11 @@ HWND OsprelProcess::WaitForWindow(const char* caption) const
     HWND found = nullptr;
     PollUntil([&] { return (found = FindWindowNow(caption)) != nullptr; });
     return found;
+}
+
+HWND OsprelProcess::WaitForMainWindow() const
+{
+    return Started() ? WaitForWindow("Osprel") : nullptr;
 }
 
 bool OsprelProcess::WaitForWindowGone(const char* caption) const

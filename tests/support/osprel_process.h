@@ -1,5 +1,6 @@
 // Osprel.exe as a user meets it: started as a process of its own, its
 // windows found by caption, driven with posted input. Every wait is bounded.
+// The program is the one the build made for users (OSPREL_EXE).
 #pragma once
 
 #include <windows.h>
@@ -17,6 +18,10 @@ public:
 
     bool Started() const { return m_process.hProcess != nullptr; }
 
+    // The main window once it is shown, or null when the program did not
+    // start or show it within the time allowed.
+    HWND WaitForMainWindow() const;
+
     // The visible top-level window of this process with `caption`, or null
     // when none appears within the time allowed.
     HWND WaitForWindow(const char* caption) const;
@@ -31,5 +36,6 @@ private:
     PROCESS_INFORMATION m_process{};
 };
 
-// A window's text, read across the process boundary.
+// A window's text, and a dialog control's, read across the process boundary.
 std::string WindowText(HWND window);
+std::string DlgItemText(HWND dialog, int control);

@@ -28,7 +28,12 @@ const std::vector<RegValue>& ReaderValueNames();
 // Removes every value the readers read, then sets `values` (creating their
 // keys). On the real registry the values found at first use are saved and
 // put back when the process exits, so the prefix stays as Wine made it.
-void SetReaderValues(const std::vector<RegValue>& values);
+// There the values go to the machine's own (64-bit) view of the registry,
+// and `otherView` (CurrentVersion values only) to the copy that 64-bit
+// Windows shows 32-bit programs (WOW6432Node), which is otherwise left
+// without any value the readers read. The in-memory registry has one view
+// and no such copy: there `otherView` is not stored anywhere.
+void SetReaderValues(const std::vector<RegValue>& values, const std::vector<RegValue>& otherView = {});
 
 // Whether a whole key can be removed here. Wine keeps things of its own
 // under both keys, so only the in-memory registry offers it.

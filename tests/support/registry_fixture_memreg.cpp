@@ -3,7 +3,7 @@
 
 #include "memreg/mem_registry.h"
 
-void SetReaderValues(const std::vector<RegValue>& values)
+void SetReaderValues(const std::vector<RegValue>& values, const std::vector<RegValue>&)
 {
     memreg::Reset();
     memreg::CreateKey(KeyPath(RegKey::CurrentVersion));

@@ -10,17 +10,23 @@
 
 namespace {
 
+// The machine's own view, and the copy of HKLM\SOFTWARE that 64-bit Windows
+// shows 32-bit programs. Either flag names the same key outside SOFTWARE.
+enum class View : REGSAM { Machine = KEY_WOW64_64KEY, Wow6432Node = KEY_WOW64_32KEY };
+
 struct Saved {
     RegValue value;
+    View view;
     bool present;
 };
 
 class Key {
 public:
-    explicit Key(RegKey which)
+    Key(RegKey which, View view)
     {
         if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, KeyPath(which), 0, nullptr, 0,
-                            KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &m_key, nullptr) != ERROR_SUCCESS)
+                            KEY_QUERY_VALUE | KEY_SET_VALUE | static_cast<REGSAM>(view), nullptr, &m_key,
+                            nullptr) != ERROR_SUCCESS)
             throw std::runtime_error(std::string("cannot open ") + KeyPath(which));
     }
     ~Key() { RegCloseKey(m_key); }
@@ -51,6 +57,18 @@ private:
     HKEY m_key = nullptr;
 };
 
+// Every value the readers read, in each view that has a copy of its own.
+std::vector<std::pair<RegValue, View>> EveryPlace()
+{
+    std::vector<std::pair<RegValue, View>> places;
+    for (const RegValue& v : ReaderValueNames()) {
+        places.push_back({v, View::Machine});
+        if (v.key == RegKey::CurrentVersion)
+            places.push_back({v, View::Wow6432Node});
+    }
+    return places;
+}
+
 std::vector<Saved>& SavedValues()
 {
     static std::vector<Saved> saved;
@@ -60,7 +78,7 @@ std::vector<Saved>& SavedValues()
 void RestoreSavedValues()
 {
     for (const Saved& s : SavedValues()) {
-        Key key(s.value.key);
+        Key key(s.value.key, s.view);
         if (s.present)
             key.Write(s.value);
         else
@@ -72,22 +90,27 @@ void SaveOnce()
 {
     if (!SavedValues().empty())
         return;
-    for (RegValue v : ReaderValueNames()) {
-        const bool present = Key(v.key).Read(v.name, v);
-        SavedValues().push_back({v, present});
+    for (auto [v, view] : EveryPlace()) {
+        const bool present = Key(v.key, view).Read(v.name, v);
+        SavedValues().push_back({v, view, present});
     }
     std::atexit(RestoreSavedValues);
 }
 
 } // namespace
 
-void SetReaderValues(const std::vector<RegValue>& values)
+void SetReaderValues(const std::vector<RegValue>& values, const std::vector<RegValue>& otherView)
 {
     SaveOnce();
-    for (const RegValue& v : ReaderValueNames())
-        Key(v.key).Remove(v.name);
+    for (const auto& [v, view] : EveryPlace())
+        Key(v.key, view).Remove(v.name);
     for (const RegValue& v : values)
-        Key(v.key).Write(v);
+        Key(v.key, View::Machine).Write(v);
+    for (const RegValue& v : otherView) {
+        if (v.key != RegKey::CurrentVersion)
+            throw std::logic_error(v.name + " has no copy of its own for 32-bit programs");
+        Key(v.key, View::Wow6432Node).Write(v);
+    }
 }
 
 bool CanRemoveKeys()
