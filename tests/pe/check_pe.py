@@ -1,26 +1,38 @@
 #!/usr/bin/env python3
-"""Checks that a Windows executable is built to resist misuse, from its PE
-headers alone:   check_pe.py EXE
-  - 64-bit (x64, PE32+), a GUI program
-  - address-space randomisation: DYNAMIC_BASE with its relocations kept,
-    HIGH_ENTROPY_VA and LARGE_ADDRESS_AWARE
+"""Checks a Windows executable from its PE headers alone:
+    check_pe.py EXE [--imports TABLE]
+  - a GUI program, 64-bit (x64, PE32+) or 32-bit (x86, PE32)
+  - address-space randomisation: DYNAMIC_BASE with its relocations kept;
+    64-bit: HIGH_ENTROPY_VA and LARGE_ADDRESS_AWARE as well
   - no-execute: NX_COMPAT, and no section both writable and executable
+  - a subsystem version the oldest Windows it is meant for accepts: 5.0
+    (Windows 2000) for x86, 5.2 (Windows XP x64 and Server 2003) for x64
   - imports (plain and delay-loaded) only from the system's own DLLs, none
     from a compiler runtime that the search path would have to find
+  - with --imports: every imported function is in TABLE, a list of what the
+    program may import with the oldest Windows that has each, and that
+    Windows is not newer than the one the program is meant for
   - an embedded manifest that asks for asInvoker without UI access
 Prints one line per failure and, last, "failed: NAME..." or "all checks passed"."""
 import re
 import struct
 import sys
 
-MACHINE_AMD64 = 0x8664
-PE32_PLUS = 0x20B
+MACHINE_I386, MACHINE_AMD64 = 0x14C, 0x8664
+PE32, PE32_PLUS = 0x10B, 0x20B
 SUBSYSTEM_WINDOWS_GUI = 2
 FILE_RELOCS_STRIPPED, FILE_LARGE_ADDRESS_AWARE = 0x0001, 0x0020
 DLL_HIGH_ENTROPY_VA, DLL_DYNAMIC_BASE, DLL_NX_COMPAT = 0x0020, 0x0040, 0x0100
 SCN_MEM_EXECUTE, SCN_MEM_WRITE = 0x20000000, 0x80000000
 DIR_IMPORT, DIR_RESOURCE, DIR_BASERELOC, DIR_DELAY_IMPORT = 1, 2, 5, 13
 RT_MANIFEST = 24
+
+# The Windows versions the import table names, oldest first. "XP x64" is
+# Windows XP Professional x64 Edition and Server 2003 SP1, the first x64 ones.
+WINDOWS = ["NT 3.1", "NT 4.0", "2000", "XP", "XP x64", "Vista"]
+# Per machine: its name, the oldest Windows the program is meant for, and the
+# subsystem version that Windows's loader accepts at most.
+TARGETS = {MACHINE_I386: ("x86", "2000", (5, 0)), MACHINE_AMD64: ("x64", "XP x64", (5, 2))}
 
 # Loaded from the system directory whatever the search path says (known DLLs,
 # API sets), or, for the common controls, through the manifest's activation
@@ -40,13 +52,14 @@ class Image:
          self.characteristics) = struct.unpack_from("<HHIIIHH", data, pe + 4)
         optional = pe + 24
         self.magic = struct.unpack_from("<H", data, optional)[0]
-        if self.magic != PE32_PLUS:
-            self.subsystem = self.dll_characteristics = 0
-            self.directories, self.sections = [], []
-            return
+        if self.magic not in (PE32, PE32_PLUS):
+            raise ValueError(f"optional header {self.magic:#x}")
+        self.wide = self.magic == PE32_PLUS
+        self.subsystem_version = struct.unpack_from("<HH", data, optional + 48)
         self.subsystem, self.dll_characteristics = struct.unpack_from("<HH", data, optional + 68)
-        count = struct.unpack_from("<I", data, optional + 108)[0]
-        self.directories = [struct.unpack_from("<II", data, optional + 112 + 8 * i) for i in range(count)]
+        directories_at = optional + (112 if self.wide else 96)
+        count = struct.unpack_from("<I", data, directories_at - 4)[0]
+        self.directories = [struct.unpack_from("<II", data, directories_at + 8 * i) for i in range(count)]
         table = optional + optional_size
         self.sections = []
         for i in range(sections):
@@ -67,18 +80,31 @@ class Image:
         start = self.offset(rva)
         return self.data[start:self.data.index(b"\0", start)].decode(errors="replace")
 
-    def imported_dlls(self):
-        """Names of the DLLs in the import and delay-import tables."""
-        names = []
-        for index, entry_size, name_field in ((DIR_IMPORT, 20, 12), (DIR_DELAY_IMPORT, 32, 4)):
+    def _functions(self, names_rva):
+        """The functions one import name table names, or '#N' for an ordinal."""
+        size, ordinal_flag = (8, 1 << 63) if self.wide else (4, 1 << 31)
+        while names_rva:
+            thunk = int.from_bytes(self.data[self.offset(names_rva):self.offset(names_rva) + size], "little")
+            if not thunk:
+                return
+            yield f"#{thunk & 0xFFFF}" if thunk & ordinal_flag else self.c_string(thunk + 2)
+            names_rva += size
+
+    def imports(self):
+        """(DLL, function) for every import, plain and delay-loaded."""
+        found = []
+        # Descriptor size, offset of the DLL's name, offsets of the name tables to try.
+        for index, entry_size, name_field, tables in ((DIR_IMPORT, 20, 12, (0, 16)), (DIR_DELAY_IMPORT, 32, 4, (16,))):
             rva, _ = self.directory(index)
             while rva:
                 entry = self.data[self.offset(rva):self.offset(rva) + entry_size]
                 if not any(entry):
                     break
-                names.append(self.c_string(struct.unpack_from("<I", entry, name_field)[0]))
+                dll = self.c_string(struct.unpack_from("<I", entry, name_field)[0])
+                names = next((t for t in (struct.unpack_from("<I", entry, f)[0] for f in tables) if t), 0)
+                found += [(dll, function) for function in self._functions(names)] or [(dll, None)]
                 rva += entry_size
-        return names
+        return found
 
     def resources(self, type_id):
         """The data of every resource of one type, in every name and language."""
@@ -104,11 +130,36 @@ class Image:
                 for leaf in leaves(target & 0x7FFFFFFF)]
 
 
-def check(image):
+def read_import_table(path):
+    """{(dll, function): oldest Windows} from TABLE: 'DLL FUNCTION WINDOWS...' lines, '#' comments."""
+    table = {}
+    with open(path, encoding="ascii") as lines:
+        for number, line in enumerate(lines, 1):
+            words = line.split("#", 1)[0].split()
+            if not words:
+                continue
+            windows = " ".join(words[2:])
+            if len(words) < 3 or windows not in WINDOWS:
+                raise ValueError(f"{path}:{number}: expected 'DLL FUNCTION WINDOWS', WINDOWS one of {WINDOWS}")
+            table[(words[0].lower(), words[1])] = windows
+    return table
+
+
+def check_imports(image, table, oldest):
+    for dll, function in image.imports():
+        windows = table.get((dll.lower(), function))
+        if windows is None:
+            yield f"{dll} {function} is not in the import table"
+        elif WINDOWS.index(windows) > WINDOWS.index(oldest):
+            yield f"{dll} {function} needs Windows {windows}; the program is meant for Windows {oldest} on"
+
+
+def check(image, import_table=None):
     """Yields (name, message) for every check that fails."""
-    if image.machine != MACHINE_AMD64 or image.magic != PE32_PLUS:
-        yield "x64", f"machine {image.machine:#x}, optional header {image.magic:#x}: not a 64-bit image"
+    if image.machine not in TARGETS or image.wide != (image.machine == MACHINE_AMD64):
+        yield "machine", f"machine {image.machine:#x}, optional header {image.magic:#x}: neither x86 nor x64"
         return
+    arch, oldest, subsystem_version = TARGETS[image.machine]
     if image.subsystem != SUBSYSTEM_WINDOWS_GUI:
         yield "GUI", f"subsystem {image.subsystem}, not the Windows GUI"
     flags = image.dll_characteristics
@@ -116,16 +167,23 @@ def check(image):
         yield "DYNAMIC_BASE", "DYNAMIC_BASE missing: the image always loads at one address"
     if image.characteristics & FILE_RELOCS_STRIPPED or not image.directory(DIR_BASERELOC)[0]:
         yield "RELOCATIONS", "no base relocations: the loader cannot move the image"
-    if not flags & DLL_HIGH_ENTROPY_VA or not image.characteristics & FILE_LARGE_ADDRESS_AWARE:
+    if image.wide and (not flags & DLL_HIGH_ENTROPY_VA or not image.characteristics & FILE_LARGE_ADDRESS_AWARE):
         yield "HIGH_ENTROPY_VA", "HIGH_ENTROPY_VA or LARGE_ADDRESS_AWARE missing: randomised below 4 GiB only"
     if not flags & DLL_NX_COMPAT:
         yield "NX_COMPAT", "NX_COMPAT missing: data pages may run as code"
     for name, _, _, _, section_flags in image.sections:
         if section_flags & SCN_MEM_WRITE and section_flags & SCN_MEM_EXECUTE:
             yield "W^X", f"section {name} is both writable and executable"
-    foreign = [dll for dll in image.imported_dlls() if dll.lower() not in SYSTEM_DLLS and not API_SET.fullmatch(dll.lower())]
+    if tuple(image.subsystem_version) > subsystem_version:
+        yield "SUBSYSTEM_VERSION", (f"subsystem version {image.subsystem_version[0]}.{image.subsystem_version[1]}: "
+                                    f"the loader of Windows {oldest} ({arch}) refuses it")
+    dlls = {dll for dll, _ in image.imports()}
+    foreign = sorted(dll for dll in dlls if dll.lower() not in SYSTEM_DLLS and not API_SET.fullmatch(dll.lower()))
     if foreign:
         yield "imports", "imports from DLLs that are not the system's own: " + ", ".join(foreign)
+    if import_table is not None:
+        for message in check_imports(image, import_table, oldest):
+            yield "OLDEST_WINDOWS", message
     manifests = image.resources(RT_MANIFEST)
     if not manifests:
         yield "manifest", "no embedded manifest"
@@ -136,14 +194,20 @@ def check(image):
 
 
 def main():
-    if len(sys.argv) != 2:
+    args = sys.argv[1:]
+    table = None
+    if len(args) == 3 and args[1] == "--imports":
+        table = read_import_table(args[2])
+        args = args[:1]
+    if len(args) != 1:
         sys.exit(__doc__)
-    with open(sys.argv[1], "rb") as exe:
+    with open(args[0], "rb") as exe:
         image = Image(exe.read())
     failed = []
-    for name, message in check(image):
-        print(f"{sys.argv[1]}: {message}")
-        failed.append(name)
+    for name, message in check(image, table):
+        print(f"{args[0]}: {message}")
+        if name not in failed:
+            failed.append(name)
     print("failed: " + " ".join(failed) if failed else "all checks passed")
     sys.exit(1 if failed else 0)
 
