@@ -2,7 +2,10 @@
 #   make          build the Windows program and its tests (build/win64/Osprel.exe)
 #   make run      build Osprel and start it under Wine (on a virtual display when
 #                 there is none: prints the rows, saves build/osprel.png, closes)
-#   make screenshot  the picture README shows, docs/osprel.png
+#   make screenshot  the picture README shows, docs/osprel.png; with DPI=144
+#                 (120, 192) at that display scale, docs/osprel-144.png, and
+#                 with LONG=1 also with values too long for their lines,
+#                 docs/osprel-144-long.png
 #   make test     build both sides and run every test (Wine under a virtual display)
 #   make clean    remove build/
 # Under the hood: CMake presets (CMakePresets.json) and ctest.
@@ -28,8 +31,10 @@ build: deps
 run: build
 	scripts/run.sh $(WIN)/Osprel.exe
 
+SHOT := docs/osprel$(if $(DPI),-$(DPI))$(if $(LONG),-long).png
 screenshot: build
-	scripts/run.sh $(WIN)/Osprel.exe --screenshot $(CURDIR)/docs/osprel.png
+	scripts/run.sh $(WIN)/Osprel.exe --screenshot $(CURDIR)/$(SHOT) $(if $(DPI),--dpi $(DPI)) \
+	  $(if $(LONG),--long-values)
 
 host: deps
 	@cmake --preset host >/dev/null
