@@ -4,7 +4,10 @@
 #   make run      build the 64-bit Osprel and start it under Wine (on a virtual
 #                 display when there is none: prints the rows, saves
 #                 build/osprel.png, closes); ARCH=win32 runs the 32-bit one
-#   make screenshot  the picture README shows, docs/osprel.png
+#   make screenshot  the picture README shows, docs/osprel.png; with DPI=144
+#                 (120, 192) at that display scale, docs/osprel-144.png, and
+#                 with LONG=1 also with values too long for their lines,
+#                 docs/osprel-144-long.png
 #   make test     build everything and run every test: natively, then each
 #                 program's Windows tests under Wine (on a virtual display)
 #   make clean    remove build/
@@ -38,8 +41,10 @@ $(ARCHES) $(ARCHES:%=%-tests): deps
 run: $(ARCH)
 	scripts/run.sh build/$(ARCH)/Osprel.exe
 
+SHOT := docs/osprel$(if $(DPI),-$(DPI))$(if $(LONG),-long).png
 screenshot: win64
-	scripts/run.sh build/win64/Osprel.exe --screenshot $(CURDIR)/docs/osprel.png
+	scripts/run.sh build/win64/Osprel.exe --screenshot $(CURDIR)/$(SHOT) $(if $(DPI),--dpi $(DPI)) \
+	  $(if $(LONG),--long-values)
 
 host: deps
 	@cmake --preset host >/dev/null

@@ -2,6 +2,7 @@
 
 #include "afx/app.h"
 #include "afx/resources.h"
+#include "afx/static_text.h"
 
 namespace {
 
@@ -72,6 +73,7 @@ void CDialog::EndDialog(int result)
 
 bool CDialog::OnInitDialog()
 {
+    afx::WidenCutLabels(m_hWnd);
     return true;
 }
 

@@ -19,7 +19,9 @@ public:
 
     void EndDialog(int result);
 
-    virtual bool OnInitDialog();   // true: the system focuses the first control
+    // Widens the template's one-line labels that the display scale would cut
+    // (afx::WidenCutLabels). True: the system focuses the first control.
+    virtual bool OnInitDialog();
     virtual void OnOK();           // ends the dialog with IDOK
     virtual void OnCancel();       // ends the dialog with IDCANCEL
 

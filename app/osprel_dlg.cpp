@@ -3,29 +3,35 @@
 #include "afx/gdi.h"
 #include "afx/menu.h"
 #include "afx/resources.h"
+#include "afx/static_text.h"
 #include "app/about_box.h"
 #include "res/resource.h"
 
 namespace {
 
-// The value controls in the order they are filled, each with its reader.
+// The value controls in the order they are filled, each with its reader and
+// how a value too long for its line is shortened. A value cut at a word would
+// name another organisation or product than the machine's; the ellipsis says
+// that more follows. Paths keep their drive and last folder. An ampersand in
+// a value is the value's own, not a mnemonic.
 struct ValueRow {
     int control;
     CString (*read)();
+    DWORD ellipsis;
 };
 
 const ValueRow kValueRows[] = {
-    {IDC_INSTALL_DATE, &COsprelReaders::GetInstallDate},
-    {IDC_REG_ORG, &COsprelReaders::GetRegisteredOrganization},
-    {IDC_REG_OWNER, &COsprelReaders::GetRegisteredOwner},
-    {IDC_BUILD, &COsprelReaders::GetBuildNumber},
-    {IDC_SYSTEM_ROOT, &COsprelReaders::GetSystemRoot},
-    {IDC_VERSION, &COsprelReaders::GetVersionText},
-    {IDC_PLUS_VERSION, &COsprelReaders::GetPlusVersion},
-    {IDC_SERVICE_PACK, &COsprelReaders::GetServicePack},
-    {IDC_PROCESSOR_TYPE, &COsprelReaders::GetProcessorType},
-    {IDC_PRODUCT_TYPE, &COsprelReaders::GetProductType},
-    {IDC_SOURCE_PATH, &COsprelReaders::GetSourcePath},
+    {IDC_INSTALL_DATE, &COsprelReaders::GetInstallDate, SS_ENDELLIPSIS},
+    {IDC_REG_ORG, &COsprelReaders::GetRegisteredOrganization, SS_ENDELLIPSIS},
+    {IDC_REG_OWNER, &COsprelReaders::GetRegisteredOwner, SS_ENDELLIPSIS},
+    {IDC_BUILD, &COsprelReaders::GetBuildNumber, SS_ENDELLIPSIS},
+    {IDC_SYSTEM_ROOT, &COsprelReaders::GetSystemRoot, SS_PATHELLIPSIS},
+    {IDC_VERSION, &COsprelReaders::GetVersionText, SS_ENDELLIPSIS},
+    {IDC_PLUS_VERSION, &COsprelReaders::GetPlusVersion, SS_ENDELLIPSIS},
+    {IDC_SERVICE_PACK, &COsprelReaders::GetServicePack, SS_ENDELLIPSIS},
+    {IDC_PROCESSOR_TYPE, &COsprelReaders::GetProcessorType, SS_ENDELLIPSIS},
+    {IDC_PRODUCT_TYPE, &COsprelReaders::GetProductType, SS_ENDELLIPSIS},
+    {IDC_SOURCE_PATH, &COsprelReaders::GetSourcePath, SS_PATHELLIPSIS},
 };
 
 // The system command bits the system keeps for itself.
@@ -64,8 +70,12 @@ bool COsprelDlg::OnInitDialog()
 
 void COsprelDlg::FillValues()
 {
-    for (const ValueRow& row : kValueRows)
+    for (const ValueRow& row : kValueRows) {
         SetDlgItemText(row.control, row.read());
+        const HWND control = GetDlgItem(m_hWnd, row.control);
+        afx::ShowAmpersands(control);
+        afx::ShortenIfCut(control, row.ellipsis);
+    }
 }
 
 void COsprelDlg::AddAboutEntry()

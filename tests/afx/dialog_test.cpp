@@ -245,4 +245,68 @@ TEST_F(DialogTest, DialogIsCentredOnItsOwner)
     }
 }
 
+// --- Labels the display scale would cut ---
+
+RECT PlaceIn(HWND dialog, HWND control)
+{
+    RECT r = WindowRect(control);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+int OneLineTextWidth(HWND control)
+{
+    char text[128] = {};
+    GetWindowTextA(control, text, sizeof text);
+    const HDC dc = GetDC(control);
+    const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(control, WM_GETFONT, 0, 0)));
+    RECT bounds{};
+    DrawTextA(dc, text, -1, &bounds, DT_CALCRECT | DT_SINGLELINE);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    return bounds.right;
+}
+
+TEST_F(DialogTest, OneLineLabelsTooNarrowAreWidenedIntoFreeRoomOnly)
+{
+    enum Reach { TextWidth, Neighbour, ClientEdge, Template };
+    struct Case {
+        const char* name;
+        int id;
+        RECT units;   // as the template places it
+        Reach reach;
+    };
+    const Case cases[] = {
+        {"free room", IDC_CUT_ROOM, {7, 7, 27, 15}, TextWidth},
+        {"neighbour sharing some of its lines", IDC_CUT_NEIGHBOUR, {7, 17, 27, 25}, Neighbour},
+        {"wider than the dialog", IDC_CUT_EDGE, {7, 29, 27, 37}, ClientEdge},
+        {"text that fits", IDC_FITS, {7, 39, 47, 47}, Template},
+        {"several lines", IDC_CUT_TALL, {7, 49, 27, 65}, Template},
+        {"centred", IDC_CUT_CENTRED, {7, 67, 27, 75}, Template},
+        {"end ellipsis", IDC_CUT_ELLIPSIS, {7, 77, 27, 85}, Template},
+        {"overlapped already", IDC_CUT_OVERLAPPED, {30, 87, 50, 95}, Template},
+    };
+    ProbeDialog dialog(IDD_CUT_LABELS, [&](ProbeDialog& d) {
+        RECT client{};
+        GetClientRect(d.m_hWnd, &client);
+        const RECT neighbour = PlaceIn(d.m_hWnd, GetDlgItem(d.m_hWnd, IDC_NEIGHBOUR));
+        for (const Case& c : cases) {
+            const HWND control = GetDlgItem(d.m_hWnd, c.id);
+            RECT expected = c.units;
+            MapDialogRect(d.m_hWnd, &expected);
+            if (c.reach == TextWidth)
+                expected.right = expected.left + OneLineTextWidth(control);
+            else if (c.reach == Neighbour)
+                expected.right = neighbour.left;
+            else if (c.reach == ClientEdge)
+                expected.right = client.right;
+            const RECT shown = PlaceIn(d.m_hWnd, control);
+            EXPECT_TRUE(EqualRect(&shown, &expected)) << c.name << ": right edge " << shown.right << ", not "
+                                                      << expected.right;
+        }
+        d.EndDialog(IDOK);
+    });
+    EXPECT_EQ(dialog.DoModal(), IDOK);
+}
+
 } // namespace

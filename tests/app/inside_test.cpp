@@ -1,14 +1,17 @@
 // The main dialog run inside the test, for what only its own process can
-// see: the order in which it reads and fills, its system menu, its icons and
-// its painting while minimised.
+// see: the order in which it reads and fills, its system menu, its icons, its
+// painting while minimised, and both dialogs' texts at every display scale.
+#include "app/about_box.h"
 #include "app/osprel_dlg.h"
 #include "res/resource.h"
 #include "tests/app/import_patch.h"
+#include "tests/support/display_scale.h"
 #include "tests/support/registry_fixture.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
@@ -17,22 +20,23 @@ namespace {
 
 constexpr INT_PTR kWatchdogResult = -2;
 
-// The main dialog with a test scenario run inside its modal loop once it is
-// open, and a watchdog that ends it should the scenario not.
-class InsideDlg : public COsprelDlg {
+// One of the program's dialogs with a test scenario run inside its modal
+// loop once it is open, and a watchdog that ends it should the scenario not.
+template <class Dialog>
+class Inside : public Dialog {
 public:
-    using Scenario = std::function<void(InsideDlg&)>;
-    explicit InsideDlg(Scenario scenario) : m_scenario(std::move(scenario)) {}
+    using Scenario = std::function<void(Inside&)>;
+    explicit Inside(Scenario scenario) : m_scenario(std::move(scenario)) {}
 
-    HICON Icon() const { return m_hIcon; }
+    HICON Icon() const { return this->m_hIcon; }
     std::vector<afx::Message> iconErases;
 
 protected:
     bool OnInitDialog() override
     {
-        const bool focusFirst = COsprelDlg::OnInitDialog();
-        PostMessageA(m_hWnd, kRunScenario, 0, 0);
-        SetTimer(m_hWnd, kWatchdogTimer, 10000, nullptr);
+        const bool focusFirst = Dialog::OnInitDialog();
+        PostMessageA(this->m_hWnd, kRunScenario, 0, 0);
+        SetTimer(this->m_hWnd, kWatchdogTimer, 10000, nullptr);
         return focusFirst;
     }
     bool OnWndMsg(const afx::Message& message, LRESULT& result) override
@@ -42,12 +46,12 @@ protected:
             return true;
         }
         if (message.id == WM_TIMER && message.wParam == kWatchdogTimer) {
-            EndDialog(static_cast<int>(kWatchdogResult));
+            this->EndDialog(static_cast<int>(kWatchdogResult));
             return true;
         }
         if (message.id == WM_ICONERASEBKGND)
             iconErases.push_back(message);
-        return COsprelDlg::OnWndMsg(message, result);
+        return Dialog::OnWndMsg(message, result);
     }
 
 private:
@@ -56,9 +60,13 @@ private:
     Scenario m_scenario;
 };
 
-void RunInside(InsideDlg::Scenario scenario)
+using InsideDlg = Inside<COsprelDlg>;
+using InsideAbout = Inside<CAboutBox>;
+
+template <class Dialog = COsprelDlg>
+void RunInside(typename Inside<Dialog>::Scenario scenario)
 {
-    InsideDlg dialog([&](InsideDlg& d) {
+    Inside<Dialog> dialog([&](Inside<Dialog>& d) {
         scenario(d);
         d.EndDialog(IDOK);
     });
@@ -255,6 +263,211 @@ TEST(MainDialog, MinimisedItPaintsTheIconCentredAndRestoredItsRows)
             EXPECT_GT(DarkPixels(row), 0) << control << " shows no text";
         }
     });
+}
+
+// --- At every display scale ---
+//
+// The scale is read when a process starts, so each one is checked in a
+// process of its own: this executable started again with only the
+// AtThisScale cases and the scale it must see in kScaleVariable.
+
+constexpr const char* kScaleVariable = "OSPREL_TEST_DISPLAY_SCALE";
+
+// Values too long for their lines at every scale, beside ones that fit.
+struct ValueCase {
+    const char* name;
+    const char* text;
+    int control;
+    DWORD ellipsis;   // 0: the value fits its line
+};
+
+const ValueCase kValueCases[] = {
+    {"ProductName", "Windows Server 2012 R2 Datacenter Evaluation", IDC_VERSION, SS_ENDELLIPSIS},
+    {"RegisteredOrganization", "Example Pharmaceuticals International Holdings GmbH & Co. KG", IDC_REG_ORG,
+     SS_ENDELLIPSIS},
+    {"SourcePath", "D:\\Installation Media\\Windows Server 2012 R2\\sources\\amd64", IDC_SOURCE_PATH,
+     SS_PATHELLIPSIS},
+    {"SystemRoot", "C:\\Program Installations\\Datacenter Evaluation Copy\\Windows", IDC_SYSTEM_ROOT,
+     SS_PATHELLIPSIS},
+    {"RegisteredOwner", "A & B", IDC_REG_OWNER, 0},
+    {"CurrentBuildNumber", "9600", IDC_BUILD, 0},
+};
+
+std::vector<RegValue> RegistryOf(const ValueCase* begin, const ValueCase* end)
+{
+    std::vector<RegValue> values;
+    for (const ValueCase* v = begin; v != end; ++v)
+        values.push_back({RegKey::CurrentVersion, v->name, REG_SZ, Sz(v->text)});
+    return values;
+}
+
+// The width the control's own text takes on one line, drawn as it draws it.
+int TextWidth(HWND control)
+{
+    char text[512] = {};
+    GetWindowTextA(control, text, sizeof text);
+    const HDC dc = GetDC(control);
+    const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(control, WM_GETFONT, 0, 0)));
+    const bool noPrefix = GetWindowLongA(control, GWL_STYLE) & SS_NOPREFIX;
+    RECT bounds{};
+    DrawTextA(dc, text, -1, &bounds, DT_CALCRECT | DT_SINGLELINE | DT_EXPANDTABS | (noPrefix ? DT_NOPREFIX : 0));
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    return bounds.right;
+}
+
+bool Fits(HWND control)
+{
+    RECT client{};
+    GetClientRect(control, &client);
+    return TextWidth(control) <= client.right;
+}
+
+bool HasAmpersand(const std::string& text)
+{
+    return text.find('&') != std::string::npos;
+}
+
+// Against the template: every control where the template puts it; a label
+// too narrow for its text only wider, into free room, and then whole; a value
+// too long for its line only shortened with an ellipsis, and one with an
+// ampersand shown without a mnemonic. Returns how many
+// labels were widened.
+int ExpectTemplateLayoutWhereTextsFit(HWND dialog, int templateId)
+{
+    const std::vector<Control> made = TemplateControls(GetModuleHandleA(nullptr), templateId);
+    const std::vector<Control> shown = Controls(dialog);
+    EXPECT_EQ(shown.size(), made.size());
+    RECT client{};
+    GetClientRect(dialog, &client);
+    int widened = 0;
+    for (size_t i = 0; i < std::min(made.size(), shown.size()); ++i) {
+        const Control& t = made[i];
+        const Control& c = shown[i];
+        SCOPED_TRACE("control " + std::to_string(i) + " \"" + c.text + "\"");
+        const HWND window = c.id != -1 ? GetDlgItem(dialog, c.id) : nullptr;
+        EXPECT_EQ(c.place.left, t.place.left);
+        EXPECT_EQ(c.place.top, t.place.top);
+        EXPECT_EQ(c.place.bottom, t.place.bottom);
+        if (c.isLabel) {
+            widened += c.place.right != t.place.right;
+            EXPECT_GE(c.place.right, t.place.right);
+            EXPECT_LE(c.place.right, client.right);
+            EXPECT_EQ(c.style, t.style);
+            for (const Control& other : shown) {
+                if (&other != &c) {
+                    EXPECT_FALSE(Overlap(c.place, other.place)) << "over \"" << other.text << '"';
+                }
+            }
+        } else {
+            EXPECT_EQ(c.place.right, t.place.right);
+            const DWORD added = c.style ^ t.style;
+            EXPECT_EQ(added & ~(SS_ELLIPSISMASK | SS_NOPREFIX), 0u);
+            EXPECT_EQ((added & SS_NOPREFIX) != 0, HasAmpersand(c.text) && !(t.style & SS_NOPREFIX));
+            if (window && !Fits(window))
+                EXPECT_NE(added & SS_ELLIPSISMASK, 0u) << "cut without an ellipsis";
+            else
+                EXPECT_EQ(added & SS_ELLIPSISMASK, 0u) << "an ellipsis on a text that fits";
+        }
+    }
+    return widened;
+}
+
+// Every label of `dialog` shows whole on its line.
+void ExpectLabelsWhole(HWND dialog)
+{
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        const bool icon = (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON;
+        if (GetDlgCtrlID(child) == -1 && !icon) {
+            char text[256] = {};
+            GetWindowTextA(child, text, sizeof text);
+            EXPECT_TRUE(Fits(child)) << '"' << text << "\" is cut: " << TextWidth(child) << " px";
+        }
+    }
+}
+
+void ExpectValuesWholeOrShortened(HWND dialog)
+{
+    for (const ValueCase& v : kValueCases) {
+        SCOPED_TRACE(v.text);
+        const HWND control = GetDlgItem(dialog, v.control);
+        char text[512] = {};
+        SendMessageA(control, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+        EXPECT_STREQ(text, v.text) << "the control keeps the whole value";
+        const DWORD style = GetWindowLongA(control, GWL_STYLE);
+        EXPECT_EQ(style & SS_ELLIPSISMASK, v.ellipsis);
+        EXPECT_EQ((style & SS_NOPREFIX) != 0, HasAmpersand(v.text)) << "an ampersand is shown as itself";
+    }
+}
+
+TEST(AtThisScale, BothDialogsShowEveryLabelWholeAndEveryValueWholeOrShortened)
+{
+    const char* asked = std::getenv(kScaleVariable);
+    if (!asked)
+        GTEST_SKIP() << "run at each scale by DisplayScales, in a process of its own";
+    const int dpi = std::atoi(asked);
+    ASSERT_EQ(ScreenDpi(), dpi) << "the scale set was not the one the process took";
+
+    // Values that fit: the only change the scale may bring is a wider label.
+    SetReaderValues(RegistryOf(std::end(kValueCases) - 1, std::end(kValueCases)));
+    RunInside([&](InsideDlg& d) {
+        const int widened = ExpectTemplateLayoutWhereTextsFit(d.m_hWnd, IDD_MAIN);
+        if (dpi == 96) {
+            EXPECT_EQ(widened, 0) << "at 100 % the dialog is exactly its template";
+        }
+        ExpectLabelsWhole(d.m_hWnd);
+    });
+    SetReaderValues(RegistryOf(std::begin(kValueCases), std::end(kValueCases)));
+    RunInside([](InsideDlg& d) {
+        ExpectTemplateLayoutWhereTextsFit(d.m_hWnd, IDD_MAIN);
+        ExpectLabelsWhole(d.m_hWnd);
+        ExpectValuesWholeOrShortened(d.m_hWnd);
+    });
+    RunInside<CAboutBox>([&](InsideAbout& d) {
+        const int widened = ExpectTemplateLayoutWhereTextsFit(d.m_hWnd, IDD_ABOUT);
+        if (dpi == 96) {
+            EXPECT_EQ(widened, 0) << "at 100 % the dialog is exactly its template";
+        }
+        ExpectLabelsWhole(d.m_hWnd);
+    });
+}
+
+// Runs this executable's AtThisScale cases in a new process; its exit code.
+DWORD RunAtScaleInNewProcess(int dpi)
+{
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string commandLine = std::string("\"") + path + "\" --gtest_filter=AtThisScale.*";
+    SetEnvironmentVariableA(kScaleVariable, std::to_string(dpi).c_str());
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION child{};
+    const bool started = CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                        &startup, &child);
+    SetEnvironmentVariableA(kScaleVariable, nullptr);
+    if (!started)
+        return DWORD(-1);
+    DWORD exitCode = DWORD(-1);
+    if (WaitForSingleObject(child.hProcess, 60000) == WAIT_OBJECT_0)
+        GetExitCodeProcess(child.hProcess, &exitCode);
+    else
+        TerminateProcess(child.hProcess, 1);
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
+    return exitCode;
+}
+
+TEST(DisplayScales, EachScaleCheckedInAProcessOfItsOwn)
+{
+    DisplayScale scale;
+    for (const int dpi : kDisplayScales) {
+        scale.Set(dpi);
+        EXPECT_EQ(RunAtScaleInNewProcess(dpi), 0u) << "at " << dpi << " dpi (the cases' output is above)";
+    }
 }
 
 } // namespace

@@ -1,6 +1,9 @@
 // Osprel.exe from the outside, as a user sees it: the main window's rows for
-// a registry with and without the values, the About box from the system
-// menu's command, and the ways to end the program.
+// a registry with and without the values, its layout at every display scale,
+// the About box from the system menu's command, and the ways to end the
+// program.
+#include "res/resource.h"
+#include "tests/support/display_scale.h"
 #include "tests/support/osprel_process.h"
 #include "tests/support/registry_fixture.h"
 #include "tests/support/value_rows.h"
@@ -82,8 +85,22 @@ std::set<std::string> ChildTexts(HWND window)
     return texts;
 }
 
+// The test links the program's resources: its own module has the templates.
+void ExpectExactlyTheTemplate(HWND dialog, int templateId)
+{
+    const std::vector<Control> made = TemplateControls(GetModuleHandleA(nullptr), templateId);
+    const std::vector<Control> shown = Controls(dialog);
+    ASSERT_EQ(shown.size(), made.size());
+    for (size_t i = 0; i < made.size(); ++i) {
+        SCOPED_TRACE(shown[i].text);
+        EXPECT_TRUE(EqualRect(&shown[i].place, &made[i].place));
+        EXPECT_EQ(shown[i].style, made[i].style);
+    }
+}
+
 TEST(MainWindow, ShowsTheRegistrysValuesInTheirRows)
 {
+    ASSERT_EQ(ScreenDpi(), 96) << "the tests' prefix runs at 100 %";
     struct Case {
         const char* name;
         std::vector<RegValue> registry;
@@ -102,6 +119,71 @@ TEST(MainWindow, ShowsTheRegistrysValuesInTheirRows)
         const HWND dialog = osprel.WaitForMainWindow();
         ASSERT_NE(dialog, nullptr) << "no window captioned Osprel";
         ExpectRows(dialog, c.rows);
+        ExpectExactlyTheTemplate(dialog, IDD_MAIN);
+    }
+}
+
+// Values too long for their lines at every scale, each with how it is
+// shortened, beside one that fits.
+struct LongValue {
+    const char* name;
+    const char* text;
+    int control;
+    DWORD ellipsis;
+};
+
+const LongValue kLongValues[] = {
+    {"ProductName", "Windows Server 2012 R2 Datacenter Evaluation", IDC_VERSION, SS_ENDELLIPSIS},
+    {"RegisteredOrganization", "Example Pharmaceuticals International Holdings GmbH & Co. KG", IDC_REG_ORG,
+     SS_ENDELLIPSIS},
+    {"SourcePath", "D:\\Installation Media\\Windows Server 2012 R2\\sources\\amd64", IDC_SOURCE_PATH,
+     SS_PATHELLIPSIS},
+    {"SystemRoot", "C:\\Program Installations\\Datacenter Evaluation Copy\\Windows", IDC_SYSTEM_ROOT,
+     SS_PATHELLIPSIS},
+    {"CurrentBuildNumber", "9600", IDC_BUILD, 0},
+};
+
+// Labels lie inside the client area and over no other control.
+void ExpectLabelsInTheirOwnPlaces(HWND dialog)
+{
+    RECT client{};
+    GetClientRect(dialog, &client);
+    const std::vector<Control> controls = Controls(dialog);
+    for (const Control& label : controls) {
+        if (!label.isLabel)
+            continue;
+        SCOPED_TRACE(label.text);
+        EXPECT_LE(label.place.right, client.right);
+        for (const Control& other : controls)
+            EXPECT_TRUE(&other == &label || !Overlap(label.place, other.place)) << "over \"" << other.text << '"';
+    }
+}
+
+TEST(MainWindow, AtEveryScaleLongValuesAreShortenedAndKeptWhole)
+{
+    std::vector<RegValue> registry;
+    for (const LongValue& v : kLongValues)
+        registry.push_back({RegKey::CurrentVersion, v.name, REG_SZ, Sz(v.text)});
+    SetReaderValues(registry);
+    DisplayScale scale;
+    for (const int dpi : kDisplayScales) {
+        SCOPED_TRACE(std::to_string(dpi) + " dpi");
+        scale.Set(dpi);
+        OsprelProcess osprel;
+        const HWND dialog = osprel.WaitForMainWindow();
+        ASSERT_NE(dialog, nullptr);
+        for (const LongValue& v : kLongValues) {
+            const HWND control = GetDlgItem(dialog, v.control);
+            EXPECT_EQ(WindowText(control), v.text) << "the control keeps the whole value";
+            EXPECT_EQ(GetWindowLongA(control, GWL_STYLE) & SS_ELLIPSISMASK, LONG(v.ellipsis)) << v.text;
+        }
+        ExpectLabelsInTheirOwnPlaces(dialog);
+        PostMessageA(dialog, WM_SYSCOMMAND, IDM_ABOUT, 0);
+        const HWND about = osprel.WaitForWindow("About Osprel");
+        ASSERT_NE(about, nullptr);
+        ExpectLabelsInTheirOwnPlaces(about);
+        if (dpi == 96)
+            ExpectExactlyTheTemplate(about, IDD_ABOUT);
     }
 }
 

@@ -1,0 +1,144 @@
+#include "afx/static_text.h"
+
+#include <algorithm>
+#include <string>
+
+namespace afx {
+namespace {
+
+std::string TextOf(HWND control)
+{
+    std::string text(static_cast<size_t>(GetWindowTextLengthA(control)) + 1, '\0');
+    text.resize(static_cast<size_t>(GetWindowTextA(control, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+DWORD StyleOf(HWND control)
+{
+    return static_cast<DWORD>(GetWindowLongA(control, GWL_STYLE));
+}
+
+bool IsStatic(HWND control)
+{
+    char name[16] = {};
+    GetClassNameA(control, name, sizeof name);
+    return lstrcmpiA(name, "Static") == 0;
+}
+
+// The size `control`'s text takes on one line, drawn as the static draws it.
+SIZE OneLineExtent(HWND control)
+{
+    const std::string text = TextOf(control);
+    const HDC dc = GetDC(control);
+    const auto font = reinterpret_cast<HGDIOBJ>(SendMessageA(control, WM_GETFONT, 0, 0));
+    const HGDIOBJ previous = font ? SelectObject(dc, font) : nullptr;
+    UINT format = DT_CALCRECT | DT_SINGLELINE | DT_EXPANDTABS;
+    if (StyleOf(control) & SS_NOPREFIX)
+        format |= DT_NOPREFIX;
+    RECT bounds{};
+    DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &bounds, format);
+    if (previous)
+        SelectObject(dc, previous);
+    ReleaseDC(control, dc);
+    return SIZE{bounds.right - bounds.left, bounds.bottom - bounds.top};
+}
+
+int ClientWidth(HWND window)
+{
+    RECT client{};
+    GetClientRect(window, &client);
+    return client.right;
+}
+
+// Left-aligned texts only: widening to the right would move a centred or
+// right-aligned one. A static with an ellipsis style shortens its text itself.
+bool IsWidenableLabel(HWND control)
+{
+    if (!IsStatic(control))
+        return false;
+    const DWORD style = StyleOf(control);
+    const DWORD type = style & SS_TYPEMASK;
+    return (type == SS_LEFT || type == SS_LEFTNOWORDWRAP) && !(style & SS_ELLIPSISMASK);
+}
+
+// A taller static holds more lines and wraps on purpose.
+bool IsOneLine(HWND control, const SIZE& extent)
+{
+    RECT client{};
+    GetClientRect(control, &client);
+    return client.bottom < 2 * extent.cy;
+}
+
+RECT RectInParent(HWND control, HWND parent)
+{
+    RECT r{};
+    GetWindowRect(control, &r);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+// How far right `control` may reach: the dialog's client edge, or the left
+// edge of the nearest control that shares a line with it. A control that
+// already overlaps it leaves it no room at all.
+LONG RightLimit(HWND dialog, HWND control)
+{
+    const RECT own = RectInParent(control, dialog);
+    LONG limit = ClientWidth(dialog);
+    for (HWND other = GetWindow(dialog, GW_CHILD); other; other = GetWindow(other, GW_HWNDNEXT)) {
+        if (other == control)
+            continue;
+        const RECT r = RectInParent(other, dialog);
+        const bool sharesLines = r.top < own.bottom && own.top < r.bottom;
+        if (sharesLines && r.right > own.left)
+            limit = std::min(limit, std::max(r.left, own.right));
+    }
+    return limit;
+}
+
+void WidenToFit(HWND dialog, HWND control, int textWidth)
+{
+    const RECT own = RectInParent(control, dialog);
+    const int frame = (own.right - own.left) - ClientWidth(control);
+    const LONG wanted = own.left + textWidth + frame;
+    const LONG right = std::min(wanted, RightLimit(dialog, control));
+    if (right <= own.right)
+        return;
+    SetWindowPos(control, nullptr, 0, 0, right - own.left, own.bottom - own.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+} // namespace
+
+bool TextFits(HWND control)
+{
+    return OneLineExtent(control).cx <= ClientWidth(control);
+}
+
+void WidenCutLabels(HWND dialog)
+{
+    for (HWND control = GetWindow(dialog, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
+        if (!IsWidenableLabel(control))
+            continue;
+        const SIZE extent = OneLineExtent(control);
+        if (extent.cx > ClientWidth(control) && IsOneLine(control, extent))
+            WidenToFit(dialog, control, extent.cx);
+    }
+}
+
+void ShowAmpersands(HWND control)
+{
+    if (!control || TextOf(control).find('&') == std::string::npos)
+        return;
+    SetWindowLongA(control, GWL_STYLE, static_cast<LONG>(StyleOf(control) | SS_NOPREFIX));
+    InvalidateRect(control, nullptr, TRUE);
+}
+
+void ShortenIfCut(HWND control, DWORD ellipsis)
+{
+    if (!control || TextFits(control))
+        return;
+    SetWindowLongA(control, GWL_STYLE, static_cast<LONG>((StyleOf(control) & ~SS_ELLIPSISMASK) | ellipsis));
+    InvalidateRect(control, nullptr, TRUE);
+}
+
+} // namespace afx

@@ -1,0 +1,109 @@
+#include "tests/support/display_scale.h"
+
+#include <cstring>
+#include <memory>
+#include <stdexcept>
+#include <type_traits>
+
+namespace {
+
+constexpr const char* kDesktopKey = "Control Panel\\Desktop";
+constexpr const char* kLogPixels = "LogPixels";
+
+std::string WindowTextOf(HWND window)
+{
+    char text[512] = {};
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+bool IsStaticText(HWND control)
+{
+    char name[16] = {};
+    GetClassNameA(control, name, sizeof name);
+    const DWORD type = static_cast<DWORD>(GetWindowLongA(control, GWL_STYLE)) & SS_TYPEMASK;
+    return lstrcmpiA(name, "Static") == 0 && type != SS_ICON;
+}
+
+INT_PTR CALLBACK NoHandlers(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+
+struct WindowDestroy {
+    void operator()(HWND window) const { DestroyWindow(window); }
+};
+
+} // namespace
+
+DisplayScale::DisplayScale()
+{
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kDesktopKey, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr,
+                        &m_key, nullptr) != ERROR_SUCCESS)
+        throw std::runtime_error("cannot open HKCU\\Control Panel\\Desktop");
+    DWORD type = 0, size = sizeof m_saved;
+    m_hadValue = RegQueryValueExA(m_key, kLogPixels, nullptr, &type, reinterpret_cast<BYTE*>(&m_saved), &size) ==
+                     ERROR_SUCCESS &&
+                 type == REG_DWORD;
+}
+
+DisplayScale::~DisplayScale()
+{
+    if (m_hadValue)
+        RegSetValueExA(m_key, kLogPixels, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&m_saved), sizeof m_saved);
+    else
+        RegDeleteValueA(m_key, kLogPixels);
+    RegCloseKey(m_key);
+}
+
+void DisplayScale::Set(int dpi)
+{
+    const DWORD value = static_cast<DWORD>(dpi);
+    if (RegSetValueExA(m_key, kLogPixels, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value) !=
+        ERROR_SUCCESS)
+        throw std::runtime_error("cannot set LogPixels");
+}
+
+int ScreenDpi()
+{
+    const HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return dpi;
+}
+
+std::vector<Control> Controls(HWND dialog)
+{
+    std::vector<Control> controls;
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        Control c{GetDlgCtrlID(child), {}, static_cast<DWORD>(GetWindowLongA(child, GWL_STYLE)),
+                  WindowTextOf(child), false};
+        c.isLabel = c.id == -1 && IsStaticText(child);
+        GetWindowRect(child, &c.place);
+        MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&c.place), 2);
+        controls.push_back(c);
+    }
+    return controls;
+}
+
+std::vector<Control> TemplateControls(HMODULE module, int id)
+{
+    const HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(id), RT_DIALOG);
+    if (!found)
+        return {};
+    const auto* data = static_cast<const BYTE*>(LockResource(LoadResource(module, found)));
+    std::vector<BYTE> bytes(data, data + SizeofResource(module, found));
+    // Hidden: the style is the first DWORD of a classic template and the
+    // fourth of an extended one.
+    const bool extended = bytes[2] == 0xFF && bytes[3] == 0xFF;
+    DWORD style;
+    std::memcpy(&style, bytes.data() + (extended ? 12 : 0), sizeof style);
+    style &= ~DWORD{WS_VISIBLE};
+    std::memcpy(bytes.data() + (extended ? 12 : 0), &style, sizeof style);
+    const std::unique_ptr<std::remove_pointer_t<HWND>, WindowDestroy> dialog(CreateDialogIndirectParamA(
+        module, reinterpret_cast<LPCDLGTEMPLATEA>(bytes.data()), nullptr, NoHandlers, 0));
+    return dialog ? Controls(dialog.get()) : std::vector<Control>{};
+}
+
+bool Overlap(const RECT& a, const RECT& b)
+{
+    RECT shared;
+    return IntersectRect(&shared, &a, &b) != FALSE;
+}

@@ -1,0 +1,51 @@
+// The display scale for the tests (Windows only): the value the system
+// reads when a process starts, and a dialog's controls as a test compares
+// them with its template's.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// The scales a user meets: 100 %, 125 %, 150 % and 200 %.
+inline constexpr int kDisplayScales[] = {96, 120, 144, 192};
+
+// Sets the scale (HKCU\Control Panel\Desktop, LogPixels) that processes
+// started from now on take; the one found first is put back when the object
+// ends. The processes already running keep theirs.
+class DisplayScale {
+public:
+    DisplayScale();
+    ~DisplayScale();
+    DisplayScale(const DisplayScale&) = delete;
+    DisplayScale& operator=(const DisplayScale&) = delete;
+
+    void Set(int dpi);
+
+private:
+    HKEY m_key = nullptr;
+    bool m_hadValue = false;
+    DWORD m_saved = 0;
+};
+
+// The scale this process runs at, in pixels per inch.
+int ScreenDpi();
+
+struct Control {
+    int id;
+    RECT place;   // in the dialog's client coordinates
+    DWORD style;
+    std::string text;
+    bool isLabel;   // a static text without an identifier of its own
+};
+
+// The dialog's controls in template order.
+std::vector<Control> Controls(HWND dialog);
+
+// The controls as the system makes them from the dialog template `id` of
+// `module`, before any code of the program touches them.
+std::vector<Control> TemplateControls(HMODULE module, int id);
+
+// Whether two rectangles share a pixel.
+bool Overlap(const RECT& a, const RECT& b);
