@@ -10,6 +10,8 @@
 #                 docs/osprel-144-long.png
 #   make test     build everything and run every test: natively, then each
 #                 program's Windows tests under Wine (on a virtual display)
+#   make dist     the release: build/dist/Osprel-1.5.zip with both programs,
+#                 stripped, and README.txt; build/dist/SHA256SUMS
 #   make clean    remove build/
 # Under the hood: CMake presets (CMakePresets.json) and ctest. Each program
 # has a tree of its own (build/win64, build/win32), built with the compilers
@@ -24,7 +26,7 @@ TEST_PREFIX := build/wineprefix-tests
 JOBS ?= $(shell nproc)
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all deps build run screenshot host asan test test-host test-win clean $(ARCHES) $(ARCHES:%=%-tests)
+.PHONY: all deps build run screenshot dist host asan test test-host test-win clean $(ARCHES) $(ARCHES:%=%-tests)
 
 all: build
 
@@ -45,6 +47,9 @@ SHOT := docs/osprel$(if $(DPI),-$(DPI))$(if $(LONG),-long).png
 screenshot: win64
 	scripts/run.sh build/win64/Osprel.exe --screenshot $(CURDIR)/$(SHOT) $(if $(DPI),--dpi $(DPI)) \
 	  $(if $(LONG),--long-values)
+
+dist: build
+	@dist/make_dist.py build/dist build/win64/Osprel.exe build/win32/Osprel.exe
 
 host: deps
 	@cmake --preset host >/dev/null
@@ -71,6 +76,8 @@ clean:
 # ---- Checks beyond the tests ------------------------------------------------
 #   make check    clang-tidy and cppcheck over our own sources (the compile
 #                 commands of both builds), then a bounded fuzz run
+#   make reproducible  builds the release twice, in two copies of the
+#                 source at different paths, and fails unless every byte agrees
 #   make fuzz     the fuzz run alone: FUZZ_SECONDS of libFuzzer on the readers,
 #                 from the seeds in fuzz/corpus; a failing input is kept in
 #                 build/fuzz/ (copy it into fuzz/corpus: every test build
@@ -86,9 +93,12 @@ MINGW_TIDY_ARGS = -extra-arg=--target=x86_64-w64-mingw32 $(patsubst %,-extra-arg
 CPPCHECK := cppcheck --enable=warning,performance,portability,style --std=c++17 --inline-suppr --quiet \
   --suppressions-list=cppcheck-suppressions.txt --library=googletest --error-exitcode=1
 
-.PHONY: check check-configure tidy cppcheck fuzz
+.PHONY: check check-configure tidy cppcheck fuzz reproducible
 
-check: tidy cppcheck fuzz
+check: tidy cppcheck fuzz reproducible
+
+reproducible: deps
+	@scripts/check-reproducible.sh
 
 check-configure: deps
 	@cmake --preset fuzz >/dev/null
