@@ -7,6 +7,7 @@
 //
 //   osprel_dialog_cost OSPREL.EXE FLOOR.EXE [--rounds N] [--json FILE]
 #include "bench/stats.h"
+#include "bench/timing.h"
 #include "res/resource.h"
 
 #include <windows.h>
@@ -20,14 +21,6 @@ namespace {
 
 constexpr int kFloorDialog = 1;
 constexpr int kWarmupRounds = 5;
-
-double NowMs()
-{
-    LARGE_INTEGER now, frequency;
-    QueryPerformanceCounter(&now);
-    QueryPerformanceFrequency(&frequency);
-    return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 // An executable opened for its resources only: nothing of it runs.
 class DataModule {
@@ -86,10 +79,10 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM, LPARAM lParam)
         return FALSE;
     auto* run = reinterpret_cast<Run*>(lParam);
     if (run->icon) {
-        const double start = NowMs();
+        const double start = bench::NowMs();
         SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(run->icon));
         SendMessageA(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(run->icon));
-        run->setIconsMs = NowMs() - start;
+        run->setIconsMs = bench::NowMs() - start;
     }
     return TRUE;
 }
@@ -105,23 +98,23 @@ struct Phases {
     std::vector<double> create, show, destroy, setIcons;
 };
 
-void MeasureOnce(const std::vector<BYTE>& dialogTemplate, HICON icon, Phases& phases, bool record)
+void MeasureOnce(const std::vector<BYTE>& dialogTemplate, HICON icon, Phases& phases, bool keep)
 {
     Run run;
     run.icon = icon;
-    const double start = NowMs();
+    const double start = bench::NowMs();
     const HWND dialog = CreateDialogIndirectParamA(GetModuleHandleA(nullptr),
                                                    reinterpret_cast<const DLGTEMPLATE*>(dialogTemplate.data()),
                                                    nullptr, DialogProc, reinterpret_cast<LPARAM>(&run));
-    const double created = NowMs();
+    const double created = bench::NowMs();
     ShowWindow(dialog, SW_SHOW);
     UpdateWindow(dialog);
     DispatchPending();
-    const double shown = NowMs();
+    const double shown = bench::NowMs();
     DestroyWindow(dialog);
     DispatchPending();
-    const double destroyed = NowMs();
-    if (!record)
+    const double destroyed = bench::NowMs();
+    if (!keep)
         return;
     phases.create.push_back(created - start);
     phases.show.push_back(shown - created);
@@ -130,41 +123,11 @@ void MeasureOnce(const std::vector<BYTE>& dialogTemplate, HICON icon, Phases& ph
         phases.setIcons.push_back(run.setIconsMs);
 }
 
-std::string SpreadJson(const std::vector<double>& values)
-{
-    const bench::Spread s = bench::SpreadOf(values);
-    char text[120];
-    std::snprintf(text, sizeof text, "{\"min\": %.3f, \"median\": %.3f, \"max\": %.3f}", s.min, s.median, s.max);
-    return text;
-}
-
 std::string PhasesJson(const Phases& phases, int controls)
 {
-    return "{\"controls\": " + std::to_string(controls) + ", \"create_ms\": " + SpreadJson(phases.create) + ", \"show_ms\": " + SpreadJson(phases.show) +
-           ", \"destroy_ms\": " + SpreadJson(phases.destroy) + "}";
-}
-
-struct Options {
-    const char* osprelPath = nullptr;
-    const char* floorPath = nullptr;
-    int rounds = 40;
-    const char* jsonPath = nullptr;
-};
-
-bool ParseOptions(int argc, char** argv, Options& options)
-{
-    if (argc < 3 || argc % 2 == 0)
-        return false;
-    options.osprelPath = argv[1];
-    options.floorPath = argv[2];
-    for (int i = 3; i + 1 < argc; i += 2) {
-        const std::string arg = argv[i];
-        if (arg == "--json")
-            options.jsonPath = argv[i + 1];
-        else if (arg != "--rounds" || !bench::ParseCount(argv[i + 1], options.rounds))
-            return false;
-    }
-    return options.rounds > 0;
+    return "{\"controls\": " + std::to_string(controls) + ", \"create_ms\": " + bench::JsonSpread(phases.create) +
+           ", \"show_ms\": " + bench::JsonSpread(phases.show) +
+           ", \"destroy_ms\": " + bench::JsonSpread(phases.destroy) + "}";
 }
 
 // Interleaved, like the launch bench, so that drift falls on every variant.
@@ -172,45 +135,39 @@ std::string Measure(const DialogTemplate& osprelTemplate, const DialogTemplate& 
                     int rounds)
 {
     Phases osprelPhases, floorPhases, iconPhases;
-    for (int round = 0; round < kWarmupRounds + rounds; ++round) {
-        const bool record = round >= kWarmupRounds;
-        MeasureOnce(osprelTemplate.bytes, nullptr, osprelPhases, record);
-        MeasureOnce(floorTemplate.bytes, nullptr, floorPhases, record);
-        MeasureOnce(floorTemplate.bytes, icon, iconPhases, record);
-    }
-    return "{\"rounds\": " + std::to_string(rounds) + ",\n \"osprel\": " + PhasesJson(osprelPhases, osprelTemplate.controls) +
-           ",\n \"floor\": " + PhasesJson(floorPhases, floorTemplate.controls) + ",\n \"set_icons_ms\": " +
-           SpreadJson(iconPhases.setIcons) + "}\n";
+    bench::RunRounds(kWarmupRounds, rounds, [&](int, bool keep) {
+        MeasureOnce(osprelTemplate.bytes, nullptr, osprelPhases, keep);
+        MeasureOnce(floorTemplate.bytes, nullptr, floorPhases, keep);
+        MeasureOnce(floorTemplate.bytes, icon, iconPhases, keep);
+        return true;
+    });
+    return "{\"rounds\": " + std::to_string(rounds) +
+           ",\n \"osprel\": " + PhasesJson(osprelPhases, osprelTemplate.controls) +
+           ",\n \"floor\": " + PhasesJson(floorPhases, floorTemplate.controls) +
+           ",\n \"set_icons_ms\": " + bench::JsonSpread(iconPhases.setIcons) + "}\n";
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    Options options;
-    if (!ParseOptions(argc, argv, options)) {
+    int rounds = 40;
+    bench::Args args;
+    if (!bench::ParseArgs(argc, argv, {{"--rounds", &rounds}}, args) || args.rest.size() != 2 || rounds == 0) {
         std::fprintf(stderr, "usage: %s OSPREL.EXE FLOOR.EXE [--rounds N] [--json FILE]\n", argv[0]);
         return 2;
     }
-    const DataModule osprel(options.osprelPath);
-    const DataModule floor(options.floorPath);
+    const DataModule osprel(args.rest[0].c_str());
+    const DataModule floor(args.rest[1].c_str());
     const DialogTemplate osprelTemplate = HiddenTemplate(osprel.Get(), IDD_MAIN);
     const DialogTemplate floorTemplate = HiddenTemplate(floor.Get(), kFloorDialog);
     const HICON icon = osprel.Get() ? LoadIconA(osprel.Get(), MAKEINTRESOURCEA(IDI_APP)) : nullptr;
     if (osprelTemplate.bytes.empty() || floorTemplate.bytes.empty() || !icon) {
         std::fprintf(stderr, "dialog cost: cannot read the templates and the icon of %s and %s\n",
-                     options.osprelPath, options.floorPath);
+                     args.rest[0].c_str(), args.rest[1].c_str());
         return 1;
     }
-
-    const std::string json = Measure(osprelTemplate, floorTemplate, icon, options.rounds);
+    const std::string json = Measure(osprelTemplate, floorTemplate, icon, rounds);
     std::fputs(json.c_str(), stdout);
-    if (options.jsonPath) {
-        FILE* file = std::fopen(options.jsonPath, "wb");
-        if (!file || std::fputs(json.c_str(), file) < 0 || std::fclose(file) != 0) {
-            std::fprintf(stderr, "dialog cost: cannot write %s\n", options.jsonPath);
-            return 1;
-        }
-    }
-    return 0;
+    return bench::WriteJson(args.jsonPath, json) ? 0 : 1;
 }

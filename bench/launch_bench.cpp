@@ -13,6 +13,7 @@
 // last pages and X resources are released, and that tail must not fall on the
 // start of the next program.
 #include "bench/stats.h"
+#include "bench/timing.h"
 
 #include <windows.h>
 #include <psapi.h>
@@ -26,21 +27,6 @@ namespace {
 constexpr DWORD kVisibleTimeoutMs = 20000;
 constexpr DWORD kIdleTimeoutMs = 5000;
 constexpr DWORD kExitTimeoutMs = 10000;
-
-class Stopwatch {
-public:
-    Stopwatch() { QueryPerformanceCounter(&m_start); }
-    double ElapsedMs() const
-    {
-        LARGE_INTEGER now, frequency;
-        QueryPerformanceCounter(&now);
-        QueryPerformanceFrequency(&frequency);
-        return 1000.0 * static_cast<double>(now.QuadPart - m_start.QuadPart) / static_cast<double>(frequency.QuadPart);
-    }
-
-private:
-    LARGE_INTEGER m_start;
-};
 
 // A started child; a child still running when this ends is ended with it, so
 // a failed run leaves nothing behind for the next one to find.
@@ -105,7 +91,7 @@ HWND FindVisibleWindow(DWORD processId)
 // very start-up being measured; coarser would blur the figure.
 HWND WaitForVisibleWindow(const ChildProcess& child)
 {
-    const Stopwatch waited;
+    const bench::Stopwatch waited;
     while (waited.ElapsedMs() < kVisibleTimeoutMs && !child.HasExited()) {
         if (HWND window = FindVisibleWindow(child.Id()))
             return window;
@@ -126,7 +112,7 @@ bool ReadPeakWorkingSetKb(HANDLE process, double& kb)
 
 bool RunOnce(const std::string& commandLine, bench::Sample& sample)
 {
-    const Stopwatch sinceCreation;
+    const bench::Stopwatch sinceCreation;
     ChildProcess child(commandLine);
     if (!child.Started())
         return false;
@@ -140,7 +126,7 @@ bool RunOnce(const std::string& commandLine, bench::Sample& sample)
     if (!ReadPeakWorkingSetKb(child.Handle(), sample.peakWorkingSetKb))
         return false;
 
-    const Stopwatch sinceClose;
+    const bench::Stopwatch sinceClose;
     PostMessageA(window, WM_CLOSE, 0, 0);
     if (WaitForSingleObject(child.Handle(), kExitTimeoutMs) != WAIT_OBJECT_0)
         return false;
@@ -148,48 +134,8 @@ bool RunOnce(const std::string& commandLine, bench::Sample& sample)
     return true;
 }
 
-struct Options {
-    int runs = 20;
-    int warmup = 1;
-    int settleMs = 100;
-    std::string jsonPath;
-    std::vector<bench::Program> programs;
-};
-
-// Where the value of counting option `arg` goes, or null for any other argument.
-int* CountOption(const std::string& arg, Options& options)
-{
-    if (arg == "--runs")
-        return &options.runs;
-    if (arg == "--warmup")
-        return &options.warmup;
-    if (arg == "--settle")
-        return &options.settleMs;
-    return nullptr;
-}
-
-bool ParseOptions(int argc, char** argv, Options& options)
-{
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-        if (int* count = CountOption(arg, options)) {
-            if (!bench::ParseCount(value, *count))
-                return false;
-            ++i;
-        } else if (arg == "--json" && value) {
-            options.jsonPath = argv[++i];
-        } else if (const auto eq = arg.find('='); eq != std::string::npos && eq > 0) {
-            options.programs.push_back({arg.substr(0, eq), arg.substr(eq + 1), {}});
-        } else {
-            return false;
-        }
-    }
-    return options.runs > 0 && !options.programs.empty();
-}
-
 // Round `round` starts the programs beginning with program `round` mod count.
-bool RunRound(std::vector<bench::Program>& programs, int round, bool record, int settleMs)
+bool RunRound(std::vector<bench::Program>& programs, int round, bool keep, int settleMs)
 {
     const size_t count = programs.size();
     for (size_t k = 0; k < count; ++k) {
@@ -201,42 +147,33 @@ bool RunRound(std::vector<bench::Program>& programs, int round, bool record, int
                          program.name.c_str(), program.commandLine.c_str());
             return false;
         }
-        if (record)
+        if (keep)
             program.samples.push_back(sample);
     }
     return true;
-}
-
-bool WriteFile(const std::string& path, const std::string& text)
-{
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file)
-        return false;
-    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    return std::fclose(file) == 0 && written;
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    Options options;
-    if (!ParseOptions(argc, argv, options)) {
-        std::fprintf(stderr, "usage: %s [--runs N] [--warmup N] [--settle MS] [--json FILE] NAME=COMMAND...\n", argv[0]);
+    int runs = 20, warmup = 1, settleMs = 100;
+    bench::Args args;
+    std::vector<bench::Program> programs;
+    const bool parsed =
+        bench::ParseArgs(argc, argv, {{"--runs", &runs}, {"--warmup", &warmup}, {"--settle", &settleMs}}, args);
+    for (const std::string& arg : args.rest) {
+        if (const auto eq = arg.find('='); eq != std::string::npos && eq > 0)
+            programs.push_back({arg.substr(0, eq), arg.substr(eq + 1), {}});
+    }
+    if (!parsed || runs == 0 || programs.empty() || programs.size() != args.rest.size()) {
+        std::fprintf(stderr, "usage: %s [--runs N] [--warmup N] [--settle MS] [--json FILE] NAME=COMMAND...\n",
+                     argv[0]);
         return 2;
     }
-    for (int round = 0; round < options.warmup; ++round) {
-        if (!RunRound(options.programs, round, false, options.settleMs))
-            return 1;
-    }
-    for (int round = 0; round < options.runs; ++round) {
-        if (!RunRound(options.programs, round, true, options.settleMs))
-            return 1;
-    }
-    std::fputs(bench::SummaryText(options.programs).c_str(), stdout);
-    if (!options.jsonPath.empty() && !WriteFile(options.jsonPath, bench::SummaryJson(options.programs))) {
-        std::fprintf(stderr, "launch bench: cannot write %s\n", options.jsonPath.c_str());
+    const auto round = [&](int index, bool keep) { return RunRound(programs, index, keep, settleMs); };
+    if (!bench::RunRounds(warmup, runs, round))
         return 1;
-    }
-    return 0;
+    std::fputs(bench::SummaryText(programs).c_str(), stdout);
+    return bench::WriteJson(args.jsonPath, bench::SummaryJson(programs)) ? 0 : 1;
 }

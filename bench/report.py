@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Osprel's bench report: gathers what bench/run.sh measured, adds the
-stripped size and imports of Osprel.exe, checks the targets, and writes
+stripped size and imports of both Osprel.exe files, checks the targets, and writes
 report.md and report.json into the output directory (and prints report.md)."""
 
 import argparse
@@ -14,7 +14,8 @@ import sys
 
 KB = 1024
 SIZE_LIMIT = 200 * KB
-MINGW = "x86_64-w64-mingw32-"
+# The names bench/run.sh gives the two programs in the launch bench; the first is its subject.
+X64, X86 = "Osprel x64", "Osprel x86"
 EXPECTED_CALLS = {"opens": 11, "queries": 13, "closes": 11, "left_open": 0}
 
 
@@ -30,7 +31,7 @@ def run(*command):
 def imports(exe):
     """{dll: [function, ...]} from objdump's import tables."""
     table, dll = {}, None
-    for line in run(MINGW + "objdump", "-p", exe).splitlines():
+    for line in run("x86_64-w64-mingw32-objdump", "-p", exe).splitlines():
         named = re.match(r"\s*DLL Name: (\S+)", line)
         if named:
             dll = named.group(1)
@@ -44,35 +45,34 @@ def imports(exe):
     return table
 
 
-def stripped_size(exe, out_dir):
-    copy = os.path.join(out_dir, os.path.basename(exe).replace(".exe", ".stripped.exe"))
+def stripped_size(exe, name, out_dir):
+    """Stripped by the binutils of the executable's own processor."""
+    i386 = "pei-i386" in run("x86_64-w64-mingw32-objdump", "-f", exe)
+    copy = os.path.join(out_dir, name.replace(" ", "-") + ".stripped.exe")
     shutil.copyfile(exe, copy)
-    run(MINGW + "strip", copy)
+    run(("i686" if i386 else "x86_64") + "-w64-mingw32-strip", copy)
     return os.path.getsize(copy)
 
 
-def system_dlls(prefix):
-    system32 = os.path.join(prefix, "drive_c", "windows", "system32")
-    return {name.lower() for name in os.listdir(system32)} if os.path.isdir(system32) else set()
+def exe_footprint(exe, name, out_dir, system_dir):
+    """Size as built and stripped, and imports; a DLL that `system_dir` of the
+    prefix lacks (system32, or syswow64 for 32-bit programs) is not the system's."""
+    table = imports(exe)
+    known = {n.lower() for n in os.listdir(system_dir)} if os.path.isdir(system_dir) else set()
+    return {"bytes": os.path.getsize(exe), "stripped_bytes": stripped_size(exe, name, out_dir), "imports": table,
+            "non_system_dlls": [dll for dll in table if known and dll.lower() not in known]}
 
 
 def footprint(args):
-    table = imports(args.osprel)
-    known = system_dlls(args.prefix)
-    foreign = [dll for dll in table if dll.lower() not in known] if known else []
-    return {
-        "osprel_bytes": os.path.getsize(args.osprel),
-        "osprel_stripped_bytes": stripped_size(args.osprel, args.out),
-        "floor_stripped_bytes": stripped_size(args.floor, args.out),
-        "imports": table,
-        "non_system_dlls": foreign,
-    }
+    windows = os.path.join(args.prefix, "drive_c", "windows")
+    return {name: exe_footprint(exe, name, args.out, os.path.join(windows, system))
+            for name, exe, system in [(X64, args.osprel, "system32"), (X86, args.osprel_x86, "syswow64"),
+                                      ("floor", args.floor, "system32")]}
 
 
 def native_fill(path):
     """Median aggregate of Google Benchmark's repetitions, with the counters."""
-    data = load(path)
-    rows = data["benchmarks"]
+    rows = load(path)["benchmarks"]
     median = next(b for b in rows if b.get("aggregate_name") == "median")
     runs = [b for b in rows if b.get("run_type") == "iteration"]
     real = [b["real_time"] for b in runs]
@@ -97,20 +97,23 @@ def targets(report):
     launch, fp = report["launch"], report["footprint"]
     visible_w = ratio(launch, "winver")["visible_ms"]["median"]
     visible_f = ratio(launch, "floor")["visible_ms"]["median"]
-    ws_o = program(launch, "Osprel")["peak_working_set_kb"]["median"]
     ws_w = program(launch, "winver")["peak_working_set_kb"]["median"]
     fill_us = report["fill_wine"]["us_per_fill"]["median"]
-    size = fp["osprel_stripped_bytes"]
     calls = report["fill_native"]["calls_per_fill"]
-    return [
-        ("Time to visible at most 0.9 of winver's", f"{visible_w:.2f} of winver's", visible_w <= 0.9),
-        ("Time to visible within 10% of the floor's", f"{visible_f:.2f} of the floor's", visible_f <= 1.1),
-        ("Peak working set no larger than winver's", f"{ws_o / KB:.1f} MB against {ws_w / KB:.1f} MB", ws_o <= ws_w),
+    rows = [
+        (f"{X64}: time to visible at most 0.9 of winver's", f"{visible_w:.2f} of winver's", visible_w <= 0.9),
+        (f"{X64}: time to visible within 10% of the floor's", f"{visible_f:.2f} of the floor's", visible_f <= 1.1),
+    ]
+    for name in (X64, X86):
+        ws = program(launch, name)["peak_working_set_kb"]["median"]
+        size, foreign = fp[name]["stripped_bytes"], fp[name]["non_system_dlls"]
+        rows += [(f"{name}: peak working set no larger than winver's",
+                  f"{ws / KB:.1f} MB against {ws_w / KB:.1f} MB", ws <= ws_w),
+                 (f"{name}: stripped Osprel.exe at most 200 KB, statically linked",
+                  f"{size / KB:.1f} KB; " + ("needs " + ", ".join(foreign) if foreign else "system DLLs only"),
+                  size <= SIZE_LIMIT and not foreign)]
+    return rows + [
         ("One fill under 1 ms under Wine", f"{fill_us:.0f} µs", fill_us < 1000),
-        ("Stripped Osprel.exe at most 200 KB, statically linked",
-         f"{size / KB:.1f} KB; " + ("imports system DLLs only" if not fp["non_system_dlls"]
-                                    else "needs " + ", ".join(fp["non_system_dlls"])),
-         size <= SIZE_LIMIT and not fp["non_system_dlls"]),
         ("Registry calls per fill: 11 opens, 13 queries, 11 closes, none left open",
          "{opens:g} / {queries:g} / {closes:g}, {left_open:g} left open".format(**calls),
          all(calls[k] == v for k, v in EXPECTED_CALLS.items())),
@@ -129,8 +132,8 @@ def min_ratio_line(launch):
     """Ratios of the fastest starts: what the programs cost when nothing else ran."""
     fastest = {p["name"]: p["visible_ms"]["min"] for p in launch["programs"]}
     return ("Time to visible, ratio of the fastest starts (the least disturbed): " +
-            ", ".join(f"Osprel / {name} {fastest['Osprel'] / t:.2f}" for name, t in fastest.items()
-                      if name != "Osprel") + ".")
+            ", ".join(f"{o} / {name} {fastest[o] / t:.2f}" for o in (X64, X86) for name, t in fastest.items()
+                      if name not in (X64, X86)) + ".")
 
 
 def busy_warning(env):
@@ -180,7 +183,7 @@ def gap_lines(report):
     cost, launch = report["dialog_cost"], report["launch"]
     o, f = cost["osprel"], cost["floor"]
     rows = [("created, hidden", "create_ms"), ("shown and painted", "show_ms"), ("destroyed", "destroy_ms")]
-    lines = [f"| | Osprel's window ({o['controls']} controls) | the floor's ({f['controls']}) | difference |",
+    lines = [f"| | {X64}'s window ({o['controls']} controls) | the floor's ({f['controls']}) | difference |",
              "|---|---|---|---|"]
     for title, key in rows:
         a, b = o[key]["median"], f[key]["median"]
@@ -190,25 +193,22 @@ def gap_lines(report):
     lines.append(f"| WM_SETICON, big and small, while initialising (ms) | {icons:.2f} | | {icons:+.2f} |")
     lines.append(f"| the one fill a fresh process makes (ms) | {fill:.2f} | | {fill:+.2f} |")
     window = sum(o[k]["median"] - f[k]["median"] for k in ("create_ms", "show_ms"))
-    measured = program(launch, "Osprel")["visible_ms"]["median"] - program(launch, "floor")["visible_ms"]["median"]
-    lines += ["", f"Together {window + icons + fill:.1f} ms before Osprel is visible "
+    measured = program(launch, X64)["visible_ms"]["median"] - program(launch, "floor")["visible_ms"]["median"]
+    lines += ["", f"Together {window + icons + fill:.1f} ms before {X64} is visible "
               f"({window:.1f} ms of it its controls), against {measured:.1f} ms between the launch medians; "
               f"closing, its controls add {o['destroy_ms']['median'] - f['destroy_ms']['median']:.1f} ms."]
     return lines
 
 
 def footprint_lines(fp):
-    lines = [
-        f"Osprel.exe: {fp['osprel_bytes']:,} bytes as built, **{fp['osprel_stripped_bytes']:,} bytes "
-        f"({fp['osprel_stripped_bytes'] / KB:.1f} KB) stripped**; the floor program stripped: "
-        f"{fp['floor_stripped_bytes']:,} bytes.",
-        "",
-        "Imports:",
-        "",
-    ]
-    for dll, functions in fp["imports"].items():
-        lines.append(f"- {dll} ({len(functions)}): {', '.join(functions)}")
-    return lines
+    lines = []
+    for name in (X64, X86):
+        f = fp[name]
+        lines += [f"{name}: {f['bytes']:,} bytes as built, **{f['stripped_bytes']:,} bytes "
+                  f"({f['stripped_bytes'] / KB:.1f} KB) stripped**. Imports:", ""]
+        lines += [f"- {dll} ({len(functions)}): {', '.join(functions)}" for dll, functions in f["imports"].items()]
+        lines.append("")
+    return lines + [f"The floor program stripped: {fp['floor']['stripped_bytes']:,} bytes."]
 
 
 def markdown(report):
@@ -226,7 +226,7 @@ def markdown(report):
         "|---|---|---|",
     ]
     lines += [f"| {name} | {measured} | {'met' if ok else '**missed**'} |" for name, measured, ok in report["targets"]]
-    lines += ["", "Ratios are medians of the pair-by-pair ratios (run k of Osprel over run k of the other program, "
+    lines += ["", f"Ratios are medians of the pair-by-pair ratios (run k of {X64} over run k of the other program, "
               "in the same round).", "",
               f"## Start-up, close and memory ({report['runs']} starts of each program, interleaved, "
               "after a warm-up)", "",
@@ -269,7 +269,8 @@ def environment(out_dir):
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--out", required=True)
-    parser.add_argument("--osprel", required=True)
+    parser.add_argument("--osprel", required=True, help="the 64-bit Osprel.exe")
+    parser.add_argument("--osprel-x86", required=True, help="the 32-bit Osprel.exe")
     parser.add_argument("--floor", required=True)
     parser.add_argument("--prefix", required=True)
     parser.add_argument("--runs", type=int, required=True)

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Osprel's bench (`make bench`): start-up, close and memory beside Wine's own
-# winver and the floor program, the cost of one fill under Wine and natively,
-# the registry calls per fill, what Osprel's window costs beyond the floor's,
-# and the stripped size and imports. Writes
-# build/bench/report.md and report.json and prints the report.
+# Osprel's bench (`make bench`): start-up, close and memory of the 64-bit and
+# the 32-bit Osprel beside Wine's own winver and the floor program, the cost
+# of one fill under Wine and natively, the registry calls per fill, what
+# Osprel's window costs beyond the floor's, and both programs' stripped size
+# and imports. Writes build/bench/report.md and report.json and prints the report.
 #
-# Expects built trees (make build host does it); every path can be moved:
-#   BENCH_WIN_DIR   the win64 build           (build/win64)
+# Expects built trees (make bench builds what it needs); every path can be moved:
+#   BENCH_WIN_DIR   the win64 build, with the bench programs (build/win64)
+#   BENCH_WIN32_DIR the win32 build           (build/win32)
 #   BENCH_HOST_DIR  the native build          (build/host)
 #   BENCH_PREFIX    the bench's Wine prefix   (build/wineprefix-bench)
 #   BENCH_OUT       where the report goes     (build/bench)
@@ -16,14 +17,15 @@ set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 win=$(realpath -m "${BENCH_WIN_DIR:-$root/build/win64}")
+win32=$(realpath -m "${BENCH_WIN32_DIR:-$root/build/win32}")
 host=$(realpath -m "${BENCH_HOST_DIR:-$root/build/host}")
 prefix=$(realpath -m "${BENCH_PREFIX:-$root/build/wineprefix-bench}")
 out=$(realpath -m "${BENCH_OUT:-$root/build/bench}")
 runs=${BENCH_RUNS:-20}
 
-for exe in "$win/Osprel.exe" "$win/bench/osprel_floor.exe" "$win/bench/osprel_launch_bench.exe" \
-           "$win/bench/osprel_fill_bench.exe" "$win/bench/osprel_dialog_cost.exe"; do
-  [ -x "$exe" ] || { echo "bench: $exe is missing: build it first (make build)" >&2; exit 1; }
+for exe in "$win/Osprel.exe" "$win32/Osprel.exe" "$win/bench/osprel_floor.exe" \
+           "$win/bench/osprel_launch_bench.exe" "$win/bench/osprel_fill_bench.exe" "$win/bench/osprel_dialog_cost.exe"; do
+  [ -x "$exe" ] || { echo "bench: $exe is missing: make bench builds it" >&2; exit 1; }
 done
 [ -x "$host/bench/osprel_fill_native" ] || {
   echo "bench: $host/bench/osprel_fill_native is missing: it needs Google Benchmark (libbenchmark-dev)" \
@@ -43,10 +45,11 @@ wine_part() {
     wine reg import "$(windows_path "$root/bench/full-registry.reg")" >/dev/null 2>&1
     touch "$prefix/.osprel-bench-values"
   fi
-  echo "Starting Osprel, winver and the floor program $runs times each (after a warm-up)..."
+  echo "Starting both Osprels, winver and the floor program $runs times each (after a warm-up)..."
   wine "$win/bench/osprel_launch_bench.exe" --runs "$runs" --warmup 1 \
     --json "$(windows_path "$out/launch.json")" \
-    "Osprel=$(windows_path "$win/Osprel.exe")" \
+    "Osprel x64=$(windows_path "$win/Osprel.exe")" \
+    "Osprel x86=$(windows_path "$win32/Osprel.exe")" \
     'winver=C:\windows\system32\winver.exe' \
     "floor=$(windows_path "$win/bench/osprel_floor.exe")" >"$out/launch.txt"
   echo "Filling the dialog's rows a thousand times under Wine..."
@@ -76,4 +79,4 @@ echo "Filling the dialog's rows natively, on the in-memory registry..."
   >"$out/fill-native.txt" 2>&1
 
 python3 "$root/bench/report.py" --out "$out" --osprel "$win/Osprel.exe" \
-  --floor "$win/bench/osprel_floor.exe" --prefix "$prefix" --runs "$runs"
+  --osprel-x86 "$win32/Osprel.exe" --floor "$win/bench/osprel_floor.exe" --prefix "$prefix" --runs "$runs"

@@ -30,13 +30,6 @@ std::string JsonNumbers(const std::vector<double>& values)
     return list + "]";
 }
 
-std::string JsonSpread(const std::vector<double>& values)
-{
-    const Spread s = SpreadOf(values);
-    return "{\"min\": " + Fixed(s.min, 3) + ", \"median\": " + Fixed(s.median, 3) + ", \"max\": " +
-           Fixed(s.max, 3) + ", \"samples\": " + JsonNumbers(values) + "}";
-}
-
 std::string Padded(std::string text, size_t width)
 {
     text.resize(std::max(text.size() + 1, width), ' ');
@@ -66,6 +59,28 @@ bool ParseCount(const char* text, int& value)
     return true;
 }
 
+bool ParseArgs(int argc, const char* const* argv, const std::vector<CountOption>& counts, Args& args)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+        if (arg.rfind("--", 0) != 0) {
+            args.rest.push_back(arg);
+            continue;
+        }
+        if (arg == "--json" && value) {
+            args.jsonPath = value;
+        } else {
+            const auto count =
+                std::find_if(counts.begin(), counts.end(), [&](const CountOption& c) { return arg == c.name; });
+            if (count == counts.end() || !ParseCount(value, *count->value))
+                return false;
+        }
+        ++i;
+    }
+    return true;
+}
+
 std::string JsonString(const std::string& text)
 {
     std::string quoted = "\"";
@@ -75,6 +90,25 @@ std::string JsonString(const std::string& text)
         quoted += c;
     }
     return quoted + '"';
+}
+
+std::string JsonSpread(const std::vector<double>& values)
+{
+    const Spread s = SpreadOf(values);
+    return "{\"min\": " + Fixed(s.min, 3) + ", \"median\": " + Fixed(s.median, 3) + ", \"max\": " +
+           Fixed(s.max, 3) + ", \"samples\": " + JsonNumbers(values) + "}";
+}
+
+bool WriteJson(const std::string& path, const std::string& json)
+{
+    if (path.empty())
+        return true;
+    FILE* file = std::fopen(path.c_str(), "wb");
+    const bool written = file && std::fwrite(json.data(), 1, json.size(), file) == json.size();
+    if (file && std::fclose(file) == 0 && written)
+        return true;
+    std::fprintf(stderr, "bench: cannot write %s\n", path.c_str());
+    return false;
 }
 
 Spread SpreadOf(std::vector<double> values)

@@ -34,8 +34,28 @@ Spread SpreadOf(std::vector<double> values);
 // on the command line); false for anything else.
 bool ParseCount(const char* text, int& value);
 
+// A bench's command line: counting options (`--runs 20`), `--json FILE`, and
+// the other arguments in order. False for an unknown option, an option
+// without its value, or a count that ParseCount refuses.
+struct CountOption {
+    const char* name;
+    int* value;
+};
+struct Args {
+    std::string jsonPath;
+    std::vector<std::string> rest;
+};
+bool ParseArgs(int argc, const char* const* argv, const std::vector<CountOption>& counts, Args& args);
+
 // `text` as a JSON string, quotes included.
 std::string JsonString(const std::string& text);
+
+// The spread of `values` as a JSON object, with the samples it was taken from.
+std::string JsonSpread(const std::vector<double>& values);
+
+// `json` into the file at `path` (nothing when the path is empty); false,
+// said on stderr, when it cannot be written.
+bool WriteJson(const std::string& path, const std::string& json);
 
 struct Metric {
     const char* key;    // in the JSON copy

@@ -87,6 +87,42 @@ TEST(BenchStats, CountsAreWholeDecimalNumbers)
     }
 }
 
+// Every bench reads its command line through this: a count taken for the
+// wrong option, or a path taken for a program, would measure something else.
+TEST(BenchStats, ArgsTakeCountsJsonAndTheRestInOrder)
+{
+    const struct {
+        std::vector<const char*> argv;
+        bool ok;
+        int runs, settle;
+        std::string json, rest;
+    } cases[] = {
+        {{}, true, 20, 100, "", ""},
+        {{"--settle", "5", "a=b", "--json", "x.json", "--runs", "3", "c"}, true, 3, 5, "x.json", "a=b c "},
+        {{"--json", "--runs"}, true, 20, 100, "--runs", ""},   // a path may look like an option
+        {{"--runs"}, false, 20, 100, "", ""},
+        {{"--runs", "x"}, false, 20, 100, "", ""},
+        {{"--json"}, false, 20, 100, "", ""},
+        {{"a", "--rounds", "3"}, false, 20, 100, "", "a "},
+    };
+    for (const auto& c : cases) {
+        std::vector<const char*> argv{"bench"};
+        argv.insert(argv.end(), c.argv.begin(), c.argv.end());
+        int runs = 20, settle = 100;
+        bench::Args args;
+        const int argc = static_cast<int>(argv.size());
+        const bool ok = bench::ParseArgs(argc, argv.data(), {{"--runs", &runs}, {"--settle", &settle}}, args);
+        EXPECT_EQ(ok, c.ok) << argv.size();
+        std::string rest;
+        for (const std::string& arg : args.rest)
+            rest += arg + " ";
+        EXPECT_EQ(runs, c.runs);
+        EXPECT_EQ(settle, c.settle);
+        EXPECT_EQ(args.jsonPath, c.json);
+        EXPECT_EQ(rest, c.rest);
+    }
+}
+
 TEST(BenchStats, JsonQuotesPathsAndCarriesRatios)
 {
     EXPECT_EQ(bench::JsonString("C:\\a \"b\""), "\"C:\\\\a \\\"b\\\"\"");
@@ -96,6 +132,8 @@ TEST(BenchStats, JsonQuotesPathsAndCarriesRatios)
     EXPECT_NE(json.find("\"subject\": \"Osprel\", \"reference\": \"winver\""), std::string::npos);
     // visible: ratios 0.5 and 1.5, median 1
     EXPECT_NE(json.find("\"visible_ms\": {\"min\": 0.500, \"median\": 1.000, \"max\": 1.500"), std::string::npos);
+    EXPECT_EQ(bench::JsonSpread({3, 1, 2}),
+              "{\"min\": 1.000, \"median\": 2.000, \"max\": 3.000, \"samples\": [3.000, 1.000, 2.000]}");
 }
 
 TEST(BenchStats, TableHasOneRowPerProgramAndPerReference)
