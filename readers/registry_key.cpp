@@ -16,19 +16,20 @@ constexpr DWORD kTextRoomOffered = 255;
 // that view and grants no access. Windows before XP SP2 has no
 // IsWow64Process (and no other view), and Windows 2000 refuses the flag, so
 // it is asked for only where there is a 64-bit view to see.
-REGSAM MachineView()
+REGSAM QueryAccess()
 {
     using IsWow64ProcessFunction = BOOL(WINAPI*)(HANDLE, PBOOL);
     const FARPROC found = GetProcAddress(GetModuleHandleA("kernel32.dll"), "IsWow64Process");
     const auto isWow64Process = reinterpret_cast<IsWow64ProcessFunction>(reinterpret_cast<void (*)()>(found));
     BOOL wow64 = FALSE;
-    return isWow64Process && isWow64Process(GetCurrentProcess(), &wow64) && wow64 ? KEY_WOW64_64KEY : 0;
+    const bool wow64Process = isWow64Process && isWow64Process(GetCurrentProcess(), &wow64) && wow64;
+    return wow64Process ? KEY_QUERY_VALUE | KEY_WOW64_64KEY : KEY_QUERY_VALUE;
 }
 #else
 // A 64-bit program (and the in-memory registry) sees only the machine's view.
-constexpr REGSAM MachineView()
+constexpr REGSAM QueryAccess()
 {
-    return 0;
+    return KEY_QUERY_VALUE;
 }
 #endif
 
@@ -36,7 +37,7 @@ constexpr REGSAM MachineView()
 
 RegistryKey::RegistryKey(const char* subKeyOfLocalMachine)
 {
-    RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKeyOfLocalMachine, 0, KEY_QUERY_VALUE | MachineView(), &m_key);
+    RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKeyOfLocalMachine, 0, QueryAccess(), &m_key);
 }
 
 bool RegistryKey::QueryText(const char* valueName, DWORD presetType, CString& text) const

@@ -3,6 +3,7 @@
 #include "tests/afx/probe_dialog.h"
 #include "tests/afx/test_app.h"
 #include "tests/afx/test_dialogs.h"
+#include "tests/support/display_scale.h"
 
 #include <gtest/gtest.h>
 
@@ -252,19 +253,6 @@ RECT PlaceIn(HWND dialog, HWND control)
     RECT r = WindowRect(control);
     MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
     return r;
-}
-
-int OneLineTextWidth(HWND control)
-{
-    char text[128] = {};
-    GetWindowTextA(control, text, sizeof text);
-    const HDC dc = GetDC(control);
-    const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(control, WM_GETFONT, 0, 0)));
-    RECT bounds{};
-    DrawTextA(dc, text, -1, &bounds, DT_CALCRECT | DT_SINGLELINE);
-    SelectObject(dc, old);
-    ReleaseDC(control, dc);
-    return bounds.right;
 }
 
 TEST_F(DialogTest, OneLineLabelsTooNarrowAreWidenedIntoFreeRoomOnly)

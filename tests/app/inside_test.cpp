@@ -151,8 +151,8 @@ TEST(MainDialog, ReadsAndFillsEachRowBeforeTheNext)
 
     // Query access only; the 32-bit program, which runs here on 64-bit
     // Windows, asks for the machine's own (64-bit) view as well.
-    const REGSAM machineView = sizeof(void*) == 4 ? KEY_WOW64_64KEY : 0;
-    EXPECT_EQ(openAccess, std::vector<REGSAM>(11, KEY_QUERY_VALUE | machineView));
+    const REGSAM access = sizeof(void*) == 4 ? KEY_QUERY_VALUE | KEY_WOW64_64KEY : KEY_QUERY_VALUE;
+    EXPECT_EQ(openAccess, std::vector<REGSAM>(11, access));
 }
 
 std::string MenuItemText(HMENU menu, int position, MENUITEMINFOA& info)
@@ -273,54 +273,11 @@ TEST(MainDialog, MinimisedItPaintsTheIconCentredAndRestoredItsRows)
 
 constexpr const char* kScaleVariable = "OSPREL_TEST_DISPLAY_SCALE";
 
-// Values too long for their lines at every scale, beside ones that fit.
-struct ValueCase {
-    const char* name;
-    const char* text;
-    int control;
-    DWORD ellipsis;   // 0: the value fits its line
-};
-
-const ValueCase kValueCases[] = {
-    {"ProductName", "Windows Server 2012 R2 Datacenter Evaluation", IDC_VERSION, SS_ENDELLIPSIS},
-    {"RegisteredOrganization", "Example Pharmaceuticals International Holdings GmbH & Co. KG", IDC_REG_ORG,
-     SS_ENDELLIPSIS},
-    {"SourcePath", "D:\\Installation Media\\Windows Server 2012 R2\\sources\\amd64", IDC_SOURCE_PATH,
-     SS_PATHELLIPSIS},
-    {"SystemRoot", "C:\\Program Installations\\Datacenter Evaluation Copy\\Windows", IDC_SYSTEM_ROOT,
-     SS_PATHELLIPSIS},
-    {"RegisteredOwner", "A & B", IDC_REG_OWNER, 0},
-    {"CurrentBuildNumber", "9600", IDC_BUILD, 0},
-};
-
-std::vector<RegValue> RegistryOf(const ValueCase* begin, const ValueCase* end)
-{
-    std::vector<RegValue> values;
-    for (const ValueCase* v = begin; v != end; ++v)
-        values.push_back({RegKey::CurrentVersion, v->name, REG_SZ, Sz(v->text)});
-    return values;
-}
-
-// The width the control's own text takes on one line, drawn as it draws it.
-int TextWidth(HWND control)
-{
-    char text[512] = {};
-    GetWindowTextA(control, text, sizeof text);
-    const HDC dc = GetDC(control);
-    const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(control, WM_GETFONT, 0, 0)));
-    const bool noPrefix = GetWindowLongA(control, GWL_STYLE) & SS_NOPREFIX;
-    RECT bounds{};
-    DrawTextA(dc, text, -1, &bounds, DT_CALCRECT | DT_SINGLELINE | DT_EXPANDTABS | (noPrefix ? DT_NOPREFIX : 0));
-    SelectObject(dc, old);
-    ReleaseDC(control, dc);
-    return bounds.right;
-}
-
 bool Fits(HWND control)
 {
     RECT client{};
     GetClientRect(control, &client);
-    return TextWidth(control) <= client.right;
+    return OneLineTextWidth(control) <= client.right;
 }
 
 bool HasAmpersand(const std::string& text)
@@ -381,14 +338,14 @@ void ExpectLabelsWhole(HWND dialog)
         if (GetDlgCtrlID(child) == -1 && !icon) {
             char text[256] = {};
             GetWindowTextA(child, text, sizeof text);
-            EXPECT_TRUE(Fits(child)) << '"' << text << "\" is cut: " << TextWidth(child) << " px";
+            EXPECT_TRUE(Fits(child)) << '"' << text << "\" is cut: " << OneLineTextWidth(child) << " px";
         }
     }
 }
 
 void ExpectValuesWholeOrShortened(HWND dialog)
 {
-    for (const ValueCase& v : kValueCases) {
+    for (const ScaledValue& v : kScaledValues) {
         SCOPED_TRACE(v.text);
         const HWND control = GetDlgItem(dialog, v.control);
         char text[512] = {};
@@ -405,11 +362,11 @@ TEST(AtThisScale, BothDialogsShowEveryLabelWholeAndEveryValueWholeOrShortened)
     const char* asked = std::getenv(kScaleVariable);
     if (!asked)
         GTEST_SKIP() << "run at each scale by DisplayScales, in a process of its own";
-    const int dpi = std::atoi(asked);
+    const int dpi = static_cast<int>(std::strtol(asked, nullptr, 10));
     ASSERT_EQ(ScreenDpi(), dpi) << "the scale set was not the one the process took";
 
     // Values that fit: the only change the scale may bring is a wider label.
-    SetReaderValues(RegistryOf(std::end(kValueCases) - 1, std::end(kValueCases)));
+    SetReaderValues(RegistryOf({kScaledValues.back()}));
     RunInside([&](InsideDlg& d) {
         const int widened = ExpectTemplateLayoutWhereTextsFit(d.m_hWnd, IDD_MAIN);
         if (dpi == 96) {
@@ -417,7 +374,7 @@ TEST(AtThisScale, BothDialogsShowEveryLabelWholeAndEveryValueWholeOrShortened)
         }
         ExpectLabelsWhole(d.m_hWnd);
     });
-    SetReaderValues(RegistryOf(std::begin(kValueCases), std::end(kValueCases)));
+    SetReaderValues(RegistryOf(kScaledValues));
     RunInside([](InsideDlg& d) {
         ExpectTemplateLayoutWhereTextsFit(d.m_hWnd, IDD_MAIN);
         ExpectLabelsWhole(d.m_hWnd);

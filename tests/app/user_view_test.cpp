@@ -123,26 +123,6 @@ TEST(MainWindow, ShowsTheRegistrysValuesInTheirRows)
     }
 }
 
-// Values too long for their lines at every scale, each with how it is
-// shortened, beside one that fits.
-struct LongValue {
-    const char* name;
-    const char* text;
-    int control;
-    DWORD ellipsis;
-};
-
-const LongValue kLongValues[] = {
-    {"ProductName", "Windows Server 2012 R2 Datacenter Evaluation", IDC_VERSION, SS_ENDELLIPSIS},
-    {"RegisteredOrganization", "Example Pharmaceuticals International Holdings GmbH & Co. KG", IDC_REG_ORG,
-     SS_ENDELLIPSIS},
-    {"SourcePath", "D:\\Installation Media\\Windows Server 2012 R2\\sources\\amd64", IDC_SOURCE_PATH,
-     SS_PATHELLIPSIS},
-    {"SystemRoot", "C:\\Program Installations\\Datacenter Evaluation Copy\\Windows", IDC_SYSTEM_ROOT,
-     SS_PATHELLIPSIS},
-    {"CurrentBuildNumber", "9600", IDC_BUILD, 0},
-};
-
 // Labels lie inside the client area and over no other control.
 void ExpectLabelsInTheirOwnPlaces(HWND dialog)
 {
@@ -161,10 +141,7 @@ void ExpectLabelsInTheirOwnPlaces(HWND dialog)
 
 TEST(MainWindow, AtEveryScaleLongValuesAreShortenedAndKeptWhole)
 {
-    std::vector<RegValue> registry;
-    for (const LongValue& v : kLongValues)
-        registry.push_back({RegKey::CurrentVersion, v.name, REG_SZ, Sz(v.text)});
-    SetReaderValues(registry);
+    SetReaderValues(RegistryOf(kScaledValues));
     DisplayScale scale;
     for (const int dpi : kDisplayScales) {
         SCOPED_TRACE(std::to_string(dpi) + " dpi");
@@ -172,7 +149,7 @@ TEST(MainWindow, AtEveryScaleLongValuesAreShortenedAndKeptWhole)
         OsprelProcess osprel;
         const HWND dialog = osprel.WaitForMainWindow();
         ASSERT_NE(dialog, nullptr);
-        for (const LongValue& v : kLongValues) {
+        for (const ScaledValue& v : kScaledValues) {
             const HWND control = GetDlgItem(dialog, v.control);
             EXPECT_EQ(WindowText(control), v.text) << "the control keeps the whole value";
             EXPECT_EQ(GetWindowLongA(control, GWL_STYLE) & SS_ELLIPSISMASK, LONG(v.ellipsis)) << v.text;

@@ -1,5 +1,7 @@
 #include "tests/support/display_scale.h"
 
+#include "res/resource.h"
+
 #include <cstring>
 #include <memory>
 #include <stdexcept>
@@ -106,4 +108,39 @@ bool Overlap(const RECT& a, const RECT& b)
 {
     RECT shared;
     return IntersectRect(&shared, &a, &b) != FALSE;
+}
+
+int OneLineTextWidth(HWND control)
+{
+    const std::string text = WindowTextOf(control);
+    const HDC dc = GetDC(control);
+    const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(control, WM_GETFONT, 0, 0)));
+    const bool noPrefix = GetWindowLongA(control, GWL_STYLE) & SS_NOPREFIX;
+    RECT bounds{};
+    DrawTextA(dc, text.c_str(), -1, &bounds,
+              DT_CALCRECT | DT_SINGLELINE | DT_EXPANDTABS | (noPrefix ? DT_NOPREFIX : 0));
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    return bounds.right;
+}
+
+const std::vector<ScaledValue> kScaledValues = {
+    {"ProductName", "Windows Server 2012 R2 Datacenter Evaluation", IDC_VERSION, SS_ENDELLIPSIS},
+    {"RegisteredOrganization", "Example Pharmaceuticals International Holdings GmbH & Co. KG", IDC_REG_ORG,
+     SS_ENDELLIPSIS},
+    {"SourcePath", "D:\\Installation Media\\Windows Server 2012 R2\\sources\\amd64", IDC_SOURCE_PATH,
+     SS_PATHELLIPSIS},
+    {"SystemRoot", "C:\\Program Installations\\Datacenter Evaluation Copy\\Windows", IDC_SYSTEM_ROOT,
+     SS_PATHELLIPSIS},
+    {"RegisteredOwner", "A & B", IDC_REG_OWNER, 0},
+    {"CurrentBuildNumber", "9600", IDC_BUILD, 0},
+};
+
+std::vector<RegValue> RegistryOf(const std::vector<ScaledValue>& values)
+{
+    std::vector<RegValue> registry;
+    registry.reserve(values.size());
+    for (const ScaledValue& v : values)
+        registry.push_back({RegKey::CurrentVersion, v.name, REG_SZ, Sz(v.text)});
+    return registry;
 }

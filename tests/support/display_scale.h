@@ -3,6 +3,8 @@
 // them with its template's.
 #pragma once
 
+#include "tests/support/registry_fixture.h"
+
 #include <windows.h>
 
 #include <string>
@@ -49,3 +51,20 @@ std::vector<Control> TemplateControls(HMODULE module, int id);
 
 // Whether two rectangles share a pixel.
 bool Overlap(const RECT& a, const RECT& b);
+
+// The width `control`'s own text takes on one line, drawn as a static draws it.
+int OneLineTextWidth(HWND control);
+
+// Values too long for their lines at every scale, each with the ellipsis
+// style it must be drawn with, then values that fit (style 0): one with an
+// ampersand, and last one that fits everywhere.
+struct ScaledValue {
+    const char* name;   // of the CurrentVersion value
+    const char* text;
+    int control;
+    DWORD ellipsis;
+};
+extern const std::vector<ScaledValue> kScaledValues;
+
+// The registry values that give `values` their texts.
+std::vector<RegValue> RegistryOf(const std::vector<ScaledValue>& values);
