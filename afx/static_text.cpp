@@ -25,24 +25,6 @@ bool IsStatic(HWND control)
     return lstrcmpiA(name, "Static") == 0;
 }
 
-// The size `control`'s text takes on one line, drawn as the static draws it.
-SIZE OneLineExtent(HWND control)
-{
-    const std::string text = TextOf(control);
-    const HDC dc = GetDC(control);
-    const auto font = reinterpret_cast<HGDIOBJ>(SendMessageA(control, WM_GETFONT, 0, 0));
-    const HGDIOBJ previous = font ? SelectObject(dc, font) : nullptr;
-    UINT format = DT_CALCRECT | DT_SINGLELINE | DT_EXPANDTABS;
-    if (StyleOf(control) & SS_NOPREFIX)
-        format |= DT_NOPREFIX;
-    RECT bounds{};
-    DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &bounds, format);
-    if (previous)
-        SelectObject(dc, previous);
-    ReleaseDC(control, dc);
-    return SIZE{bounds.right - bounds.left, bounds.bottom - bounds.top};
-}
-
 int ClientWidth(HWND window)
 {
     RECT client{};
@@ -109,17 +91,45 @@ void WidenToFit(HWND dialog, HWND control, int textWidth)
 
 } // namespace
 
-bool TextFits(HWND control)
+TextMeter::TextMeter(HWND window) : m_window(window), m_dc(GetDC(window)) {}
+
+TextMeter::~TextMeter()
 {
-    return OneLineExtent(control).cx <= ClientWidth(control);
+    if (m_original)
+        SelectObject(m_dc, m_original);
+    ReleaseDC(m_window, m_dc);
+}
+
+SIZE TextMeter::OneLine(HWND control)
+{
+    const auto font = reinterpret_cast<HGDIOBJ>(SendMessageA(control, WM_GETFONT, 0, 0));
+    if (font && font != m_font) {
+        const HGDIOBJ previous = SelectObject(m_dc, font);
+        if (!m_original)
+            m_original = previous;
+        m_font = font;
+    }
+    UINT format = DT_CALCRECT | DT_SINGLELINE | DT_EXPANDTABS;
+    if (StyleOf(control) & SS_NOPREFIX)
+        format |= DT_NOPREFIX;
+    const std::string text = TextOf(control);
+    RECT bounds{};
+    DrawTextA(m_dc, text.c_str(), static_cast<int>(text.size()), &bounds, format);
+    return SIZE{bounds.right - bounds.left, bounds.bottom - bounds.top};
+}
+
+bool TextMeter::Fits(HWND control)
+{
+    return OneLine(control).cx <= ClientWidth(control);
 }
 
 void WidenCutLabels(HWND dialog)
 {
+    TextMeter meter(dialog);
     for (HWND control = GetWindow(dialog, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
         if (!IsWidenableLabel(control))
             continue;
-        const SIZE extent = OneLineExtent(control);
+        const SIZE extent = meter.OneLine(control);
         if (extent.cx > ClientWidth(control) && IsOneLine(control, extent))
             WidenToFit(dialog, control, extent.cx);
     }
@@ -133,9 +143,9 @@ void ShowAmpersands(HWND control)
     InvalidateRect(control, nullptr, TRUE);
 }
 
-void ShortenIfCut(HWND control, DWORD ellipsis)
+void ShortenIfCut(TextMeter& meter, HWND control, DWORD ellipsis)
 {
-    if (!control || TextFits(control))
+    if (!control || meter.Fits(control))
         return;
     SetWindowLongA(control, GWL_STYLE, static_cast<LONG>((StyleOf(control) & ~SS_ELLIPSISMASK) | ellipsis));
     InvalidateRect(control, nullptr, TRUE);

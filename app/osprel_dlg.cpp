@@ -70,11 +70,13 @@ bool COsprelDlg::OnInitDialog()
 
 void COsprelDlg::FillValues()
 {
-    for (const ValueRow& row : kValueRows) {
+    for (const ValueRow& row : kValueRows)
         SetDlgItemText(row.control, row.read());
+    afx::TextMeter meter(m_hWnd);
+    for (const ValueRow& row : kValueRows) {
         const HWND control = GetDlgItem(m_hWnd, row.control);
         afx::ShowAmpersands(control);
-        afx::ShortenIfCut(control, row.ellipsis);
+        afx::ShortenIfCut(meter, control, row.ellipsis);
     }
 }
 
