@@ -35,10 +35,12 @@ deps:
 
 build: $(ARCHES)
 
-# One program, or the tests of one (which build their program first).
+# One program, or the tests of one, which run that program's own tree's
+# Osprel.exe: the tree is configured and built first.
 $(ARCHES) $(ARCHES:%=%-tests): deps
 	@cmake --preset $@ >/dev/null
 	@cmake --build build/$@ -j $(JOBS)
+$(foreach a,$(ARCHES),$(eval $(a)-tests: $(a)))
 
 run: $(ARCH)
 	scripts/run.sh build/$(ARCH)/Osprel.exe
