@@ -26,18 +26,24 @@ TEST_PREFIX := build/wineprefix-tests
 JOBS ?= $(shell nproc)
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all deps build run screenshot dist host asan test test-host test-win clean $(ARCHES) $(ARCHES:%=%-tests)
+.PHONY: all deps deps-program build run screenshot dist host asan test test-host test-win clean $(ARCHES) $(ARCHES:%=%-tests)
 
 all: build
 
 deps:
 	@scripts/install-deps.sh
 
+# Building and running the programs needs less than their tests.
+deps-program:
+	@scripts/install-deps.sh program
+
 build: $(ARCHES)
 
 # One program, or the tests of one, which run that program's own tree's
 # Osprel.exe: the tree is configured and built first.
-$(ARCHES) $(ARCHES:%=%-tests): deps
+$(ARCHES): deps-program
+$(ARCHES:%=%-tests): deps
+$(ARCHES) $(ARCHES:%=%-tests):
 	@cmake --preset $@ >/dev/null
 	@cmake --build build/$@ -j $(JOBS)
 $(foreach a,$(ARCHES),$(eval $(a)-tests: $(a)))

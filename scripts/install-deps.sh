@@ -1,20 +1,30 @@
 #!/usr/bin/env bash
 # Installs what building and testing Osprel needs on a Debian 12 machine, and
 # nothing when it is all there already. Run as root (or with sudo available).
+#   install-deps.sh          everything: the programs, their tests and checks
+#   install-deps.sh program  only what building and running the programs
+#                            needs, so that `make run` on a new machine shows
+#                            the window without waiting for the test tools
 set -euo pipefail
 
 packages=(
-  cmake make g++ python3
-  # Cross compilers and windres for both programs. The -win32 ones build what
-  # users get (their runtime needs nothing newer than Windows XP); GoogleTest
-  # needs std::mutex, which only the -posix ones have.
-  g++-mingw-w64-x86-64-win32 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  g++-mingw-w64-i686-win32 g++-mingw-w64-i686-posix binutils-mingw-w64-i686
+  cmake make python3
+  # Cross compilers and windres for both programs: the -win32 ones, whose
+  # runtime needs nothing newer than Windows XP.
+  g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64
+  g++-mingw-w64-i686-win32 binutils-mingw-w64-i686
   wine wine64 wine32:i386 fonts-wine                     # runs both programs
   xvfb xauth x11-utils imagemagick xdotool               # virtual display, screenshots, keys
-  libgtest-dev googletest libbenchmark-dev               # tests, both sides; benchmarks
-  clang libclang-rt-14-dev clang-tidy cppcheck           # make check: fuzzer, static analysis
 )
+if [ "${1:-}" != program ]; then
+  packages+=(
+    g++                                                  # the native build
+    # GoogleTest needs std::mutex, which only the -posix thread model has.
+    g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
+    libgtest-dev googletest libbenchmark-dev             # tests, both sides; benchmarks
+    clang libclang-rt-14-dev clang-tidy cppcheck         # make check: fuzzer, static analysis
+  )
+fi
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo=sudo
