@@ -4,37 +4,14 @@
 // Needs a display (scripts/with-display.sh) and a prefix with Wine's fonts.
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <memory>
 #include <string>
-#include <type_traits>
 
 #include "res/resource.h"
 #include "tests/res/program.h"
+#include "tests/support/display_scale.h"
 
 namespace osprel_test {
 namespace {
-
-struct WindowDestroy {
-  void operator()(HWND window) const { DestroyWindow(window); }
-};
-using Window = std::unique_ptr<std::remove_pointer_t<HWND>, WindowDestroy>;
-
-INT_PTR CALLBACK NoHandlers(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
-
-// The dialog as the template makes it, but not shown.
-Window CreateHidden(int id) {
-  std::vector<std::uint8_t> bytes = ResourceBytes(MAKEINTRESOURCEA(id), RT_DIALOG);
-  if (bytes.size() < 16) return nullptr;
-  bool extended = bytes[2] == 0xFF && bytes[3] == 0xFF;
-  std::size_t styleOffset = extended ? 12 : 0;
-  DWORD style;
-  std::memcpy(&style, bytes.data() + styleOffset, sizeof style);
-  style &= ~DWORD{WS_VISIBLE};
-  std::memcpy(bytes.data() + styleOffset, &style, sizeof style);
-  return Window(CreateDialogIndirectParamA(Program(), reinterpret_cast<LPCDLGTEMPLATEA>(bytes.data()), nullptr,
-                                           NoHandlers, 0));
-}
 
 std::string WindowText(HWND window) {
   char text[256] = {};
@@ -74,7 +51,7 @@ bool ShowsText(HWND control) {
 }
 
 Window CreateOrFail(int id) {
-  Window dialog = CreateHidden(id);
+  Window dialog = CreateHiddenFromTemplate(Program(), id);
   if (!dialog) ADD_FAILURE() << "cannot create dialog " << id << " (is there a display?)";
   return dialog;
 }

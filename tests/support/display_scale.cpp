@@ -3,9 +3,7 @@
 #include "res/resource.h"
 
 #include <cstring>
-#include <memory>
 #include <stdexcept>
-#include <type_traits>
 
 namespace {
 
@@ -28,10 +26,6 @@ bool IsStaticText(HWND control)
 }
 
 INT_PTR CALLBACK NoHandlers(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
-
-struct WindowDestroy {
-    void operator()(HWND window) const { DestroyWindow(window); }
-};
 
 } // namespace
 
@@ -85,12 +79,12 @@ std::vector<Control> Controls(HWND dialog)
     return controls;
 }
 
-std::vector<Control> TemplateControls(HMODULE module, int id)
+Window CreateHiddenFromTemplate(HMODULE module, int id)
 {
     const HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(id), RT_DIALOG);
-    if (!found)
-        return {};
-    const auto* data = static_cast<const BYTE*>(LockResource(LoadResource(module, found)));
+    const auto* data = found ? static_cast<const BYTE*>(LockResource(LoadResource(module, found))) : nullptr;
+    if (!data || SizeofResource(module, found) < 16)
+        return nullptr;
     std::vector<BYTE> bytes(data, data + SizeofResource(module, found));
     // Hidden: the style is the first DWORD of a classic template and the
     // fourth of an extended one.
@@ -99,8 +93,13 @@ std::vector<Control> TemplateControls(HMODULE module, int id)
     std::memcpy(&style, bytes.data() + (extended ? 12 : 0), sizeof style);
     style &= ~DWORD{WS_VISIBLE};
     std::memcpy(bytes.data() + (extended ? 12 : 0), &style, sizeof style);
-    const std::unique_ptr<std::remove_pointer_t<HWND>, WindowDestroy> dialog(CreateDialogIndirectParamA(
-        module, reinterpret_cast<LPCDLGTEMPLATEA>(bytes.data()), nullptr, NoHandlers, 0));
+    return Window(CreateDialogIndirectParamA(module, reinterpret_cast<LPCDLGTEMPLATEA>(bytes.data()), nullptr,
+                                             NoHandlers, 0));
+}
+
+std::vector<Control> TemplateControls(HMODULE module, int id)
+{
+    const Window dialog = CreateHiddenFromTemplate(module, id);
     return dialog ? Controls(dialog.get()) : std::vector<Control>{};
 }
 

@@ -7,7 +7,9 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 // The scales a user meets: 100 %, 125 %, 150 % and 200 %.
@@ -44,6 +46,16 @@ struct Control {
 
 // The dialog's controls in template order.
 std::vector<Control> Controls(HWND dialog);
+
+struct WindowDestroy {
+    void operator()(HWND window) const { DestroyWindow(window); }
+};
+using Window = std::unique_ptr<std::remove_pointer_t<HWND>, WindowDestroy>;
+
+// The dialog as the system makes it from the template `id` of `module`, with
+// no dialog procedure of the program's and not shown; null when there is no
+// such template or no window can be made (no display).
+Window CreateHiddenFromTemplate(HMODULE module, int id);
 
 // The controls as the system makes them from the dialog template `id` of
 // `module`, before any code of the program touches them.
