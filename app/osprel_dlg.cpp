@@ -9,31 +9,6 @@
 
 namespace {
 
-// The value controls in the order they are filled, each with its reader and
-// how a value too long for its line is shortened. A value cut at a word would
-// name another organisation or product than the machine's; the ellipsis says
-// that more follows. Paths keep their drive and last folder. An ampersand in
-// a value is the value's own, not a mnemonic.
-struct ValueRow {
-    int control;
-    CString (*read)();
-    DWORD ellipsis;
-};
-
-const ValueRow kValueRows[] = {
-    {IDC_INSTALL_DATE, &COsprelReaders::GetInstallDate, SS_ENDELLIPSIS},
-    {IDC_REG_ORG, &COsprelReaders::GetRegisteredOrganization, SS_ENDELLIPSIS},
-    {IDC_REG_OWNER, &COsprelReaders::GetRegisteredOwner, SS_ENDELLIPSIS},
-    {IDC_BUILD, &COsprelReaders::GetBuildNumber, SS_ENDELLIPSIS},
-    {IDC_SYSTEM_ROOT, &COsprelReaders::GetSystemRoot, SS_PATHELLIPSIS},
-    {IDC_VERSION, &COsprelReaders::GetVersionText, SS_ENDELLIPSIS},
-    {IDC_PLUS_VERSION, &COsprelReaders::GetPlusVersion, SS_ENDELLIPSIS},
-    {IDC_SERVICE_PACK, &COsprelReaders::GetServicePack, SS_ENDELLIPSIS},
-    {IDC_PROCESSOR_TYPE, &COsprelReaders::GetProcessorType, SS_ENDELLIPSIS},
-    {IDC_PRODUCT_TYPE, &COsprelReaders::GetProductType, SS_ENDELLIPSIS},
-    {IDC_SOURCE_PATH, &COsprelReaders::GetSourcePath, SS_PATHELLIPSIS},
-};
-
 // The system command bits the system keeps for itself.
 constexpr UINT kSystemCommandMask = 0xFFF0;
 
@@ -44,6 +19,23 @@ HICON LoadAppIcon()
 }
 
 } // namespace
+
+// A value cut at a word would name another organisation or product than the
+// machine's; the ellipsis says that more follows. Paths keep their drive and
+// last folder.
+const std::array<ValueRow, 11> COsprelDlg::kValueRows = {{
+    {fields::kInstallDate, IDC_INSTALL_DATE, SS_ENDELLIPSIS},
+    {fields::kRegisteredOrganization, IDC_REG_ORG, SS_ENDELLIPSIS},
+    {fields::kRegisteredOwner, IDC_REG_OWNER, SS_ENDELLIPSIS},
+    {fields::kBuildNumber, IDC_BUILD, SS_ENDELLIPSIS},
+    {fields::kSystemRoot, IDC_SYSTEM_ROOT, SS_PATHELLIPSIS},
+    {fields::kVersionText, IDC_VERSION, SS_ENDELLIPSIS},
+    {fields::kPlusVersion, IDC_PLUS_VERSION, SS_ENDELLIPSIS},
+    {fields::kServicePack, IDC_SERVICE_PACK, SS_ENDELLIPSIS},
+    {fields::kProcessorType, IDC_PROCESSOR_TYPE, SS_ENDELLIPSIS},
+    {fields::kProductType, IDC_PRODUCT_TYPE, SS_ENDELLIPSIS},
+    {fields::kSourcePath, IDC_SOURCE_PATH, SS_PATHELLIPSIS},
+}};
 
 const afx::MessageMap<COsprelDlg> COsprelDlg::messageMap = {
     afx::OnWmSysCommand(&COsprelDlg::OnSysCommand),
@@ -71,11 +63,11 @@ bool COsprelDlg::OnInitDialog()
 void COsprelDlg::FillValues()
 {
     for (const ValueRow& row : kValueRows)
-        SetDlgItemText(row.control, row.read());
+        SetDlgItemText(row.control, row.field.read());
     afx::TextMeter meter(m_hWnd);
     for (const ValueRow& row : kValueRows) {
         const HWND control = GetDlgItem(m_hWnd, row.control);
-        afx::ShowAmpersands(control);
+        afx::ShowAmpersands(control);   // an ampersand in a value is the value's own
         afx::ShortenIfCut(meter, control, row.ellipsis);
     }
 }

@@ -5,10 +5,24 @@
 
 #include "afx/dialog.h"
 #include "readers/field_readers.h"
+#include "readers/fields.h"
+
+#include <array>
+
+// A value row: the fact it shows, its control, and how a value too long for
+// its line is drawn shortened (the control's text stays whole).
+struct ValueRow {
+    const Field& field;
+    int control;
+    DWORD ellipsis;
+};
 
 class COsprelDlg : public CDialog, public COsprelReaders {
 public:
     explicit COsprelDlg(CWnd* parent = nullptr);
+
+    // The value rows in the order the dialog fills them.
+    static const std::array<ValueRow, 11> kValueRows;
 
 protected:
     bool OnInitDialog() override;

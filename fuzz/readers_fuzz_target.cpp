@@ -14,7 +14,7 @@
 #include "fuzz/readers_fuzz_target.h"
 
 #include "memreg/mem_registry.h"
-#include "tests/support/value_rows.h"
+#include "readers/fields.h"
 #include "tests/support/registry_fixture.h"
 
 #include <algorithm>
@@ -145,19 +145,19 @@ const std::map<std::string, std::string>& PlainReaderValues()
     return values;
 }
 
-std::optional<std::string> ExpectedText(const HostileRegistry& registry, const ValueRow& reader)
+std::optional<std::string> ExpectedText(const HostileRegistry& registry, const Field* reader)
 {
-    const std::string name = reader.name;
+    const std::string name = reader->name;
     auto plain = PlainReaderValues().find(name);
     if (plain != PlainReaderValues().end())
-        return ReadableText(registry, plain->second).value_or(reader.fallback);
+        return ReadableText(registry, plain->second).value_or(reader->fallback);
     if (name == "VersionText") {
         if (auto product = ReadableText(registry, "ProductName"))
             return product;
-        return ReadableText(registry, "CurrentVersion").value_or(reader.fallback);
+        return ReadableText(registry, "CurrentVersion").value_or(reader->fallback);
     }
     if (name == "ProductType" && !ReadableText(registry, "ProductType"))
-        return std::string(reader.fallback);
+        return std::string(reader->fallback);
     return std::nullopt;   // known only by its shape
 }
 
@@ -176,42 +176,42 @@ void CheckProductType(const HostileRegistry& registry, const CString& text)
     Fail("ProductType", "neither a product name nor the type as read", text);
 }
 
-void CheckInstallDate(const HostileRegistry& registry, const ValueRow& reader, const CString& text)
+void CheckInstallDate(const HostileRegistry& registry, const Field* reader, const CString& text)
 {
     // Every unsigned 32-bit count lies within the years the C library converts.
     const bool readable = Readable(registry, "InstallDate", kDateRoom).has_value();
-    if (!readable && text != reader.fallback)
-        Fail(reader.name, "a date from a value that cannot be read", text);
+    if (!readable && text != reader->fallback)
+        Fail(reader->name, "a date from a value that cannot be read", text);
     if (readable && !IsDateText(text.GetString()))
-        Fail(reader.name, "not a date", text);
+        Fail(reader->name, "not a date", text);
 }
 
-void CheckText(const HostileRegistry& registry, const ValueRow& reader, const CString& text)
+void CheckText(const HostileRegistry& registry, const Field* reader, const CString& text)
 {
     if (static_cast<std::size_t>(text.GetLength()) != std::strlen(text))
-        Fail(reader.name, "a zero byte inside the text", text);
+        Fail(reader->name, "a zero byte inside the text", text);
     if (text.GetLength() > static_cast<int>(kRoomOffered))
-        Fail(reader.name, "longer than 255 bytes", text);
-    if (std::string(reader.name) == "InstallDate") {
+        Fail(reader->name, "longer than 255 bytes", text);
+    if (std::string(reader->name) == "InstallDate") {
         CheckInstallDate(registry, reader, text);
         return;
     }
     const auto expected = ExpectedText(registry, reader);
     if (expected && text != expected->c_str())
-        Fail(reader.name, "expected \"" + *expected + "\"", text);
-    if (!expected && std::string(reader.name) == "ProductType")
+        Fail(reader->name, "expected \"" + *expected + "\"", text);
+    if (!expected && std::string(reader->name) == "ProductType")
         CheckProductType(registry, text);
 }
 
-void CheckRegistryUse(const ValueRow& reader)
+void CheckRegistryUse(const Field* reader)
 {
     if (memreg::OpenHandleCount() != 0)
-        Fail(reader.name, "a key left open", CString());
+        Fail(reader->name, "a key left open", CString());
     for (const memreg::Access& open : memreg::Opens()) {
         if (open.access != KEY_QUERY_VALUE)
-            Fail(reader.name, "asked for more than query access on " + open.path, CString());
+            Fail(reader->name, "asked for more than query access on " + open.path, CString());
         if (open.path != KeyPath(RegKey::CurrentVersion) && open.path != KeyPath(RegKey::ProductOptions))
-            Fail(reader.name, "opened " + open.path, CString());
+            Fail(reader->name, "opened " + open.path, CString());
     }
 }
 
@@ -220,9 +220,9 @@ void CheckRegistryUse(const ValueRow& reader)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const HostileRegistry registry = Parse(data, size);
-    for (const ValueRow& reader : ValueRows()) {
+    for (const Field* reader : kFields) {
         Install(registry);
-        const CString text = reader.read();
+        const CString text = reader->read();
         CheckRegistryUse(reader);
         CheckText(registry, reader, text);
     }

@@ -2,13 +2,12 @@
 // the first product suite installed may replace with the edition's name.
 #include "readers/field_readers.h"
 
+#include "readers/fields.h"
 #include "readers/registry_key.h"
 
 #include <cstring>
 
 namespace {
-
-constexpr char kProductOptionsKey[] = "SYSTEM\\CurrentControlSet\\Control\\ProductOptions";
 
 struct Naming {
     const char* leading;   // compared case-sensitively, over its whole length
@@ -41,15 +40,16 @@ CString Named(const CString& text, const Naming (&namings)[N], const CString& ot
 
 CString COsprelReaders::GetProductType()
 {
-    RegistryKey key(kProductOptionsKey);
+    const Field& field = fields::kProductType;
+    RegistryKey key(field.key);
     CString productType;
-    if (!key.QueryText("ProductType", REG_SZ, productType))
-        return "Unable to calculate";
+    if (!key.QueryText(field.values[0], REG_SZ, productType))
+        return field.fallback;
     CString shown = Named(productType, kProductTypes, productType);   // not const: returned by move
 
     // Only the first text of the list counts: QueryText stops at its zero byte.
     CString firstSuite;
-    if (!key.QueryText("ProductSuite", REG_MULTI_SZ, firstSuite))
+    if (!key.QueryText(field.values[1], REG_MULTI_SZ, firstSuite))
         return shown;
     return Named(firstSuite, kSuites, shown);
 }

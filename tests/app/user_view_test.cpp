@@ -2,11 +2,11 @@
 // a registry with and without the values, its layout at every display scale,
 // the About box from the system menu's command, and the ways to end the
 // program.
+#include "app/osprel_dlg.h"
 #include "res/resource.h"
 #include "tests/support/display_scale.h"
 #include "tests/support/osprel_process.h"
 #include "tests/support/registry_fixture.h"
-#include "tests/support/value_rows.h"
 
 #include <gtest/gtest.h>
 
@@ -54,8 +54,8 @@ const Rows kFullRegistryRows = {
 Rows FallbackRows()
 {
     Rows rows;
-    for (const ValueRow& row : ValueRows())
-        rows.push_back({row.control, row.fallback});
+    for (const ValueRow& row : COsprelDlg::kValueRows)
+        rows.push_back({row.control, row.field.fallback});
     return rows;
 }
 

@@ -5,7 +5,9 @@
 // One process per case, so every case also proves a clean start and exit.
 #include "tests/support/osprel_process.h"
 #include "tests/support/registry_fixture.h"
-#include "tests/support/value_rows.h"
+#include "app/osprel_dlg.h"
+#include "res/resource.h"
+#include "tests/support/display_scale.h"
 
 #include <gtest/gtest.h>
 
@@ -62,8 +64,8 @@ std::vector<RegValue> EveryValue(unsigned long type, const std::string& data)
 Shown TextRows(const std::string& text)
 {
     Shown rows;
-    for (const ValueRow& row : ValueRows()) {
-        if (row.control != IDC_INSTALL_DATE && row.control != IDC_PRODUCT_TYPE)
+    for (const ValueRow& row : COsprelDlg::kValueRows) {
+        if (row.field.kind == FieldKind::Text || row.field.kind == FieldKind::Version)
             rows[row.control] = text;
     }
     return rows;
@@ -79,8 +81,8 @@ Shown With(Shown rows, const Shown& more)
 Shown Fallbacks()
 {
     Shown rows;
-    for (const ValueRow& row : ValueRows())
-        rows[row.control] = row.fallback;
+    for (const ValueRow& row : COsprelDlg::kValueRows)
+        rows[row.control] = row.field.fallback;
     return rows;
 }
 
@@ -238,16 +240,27 @@ void ExpectRegistryUnchanged(const std::vector<RegValue>& values)
     }
 }
 
+// The placeholder the template gives `control`, which the dialog must replace.
+std::string TemplateText(int control)
+{
+    static const std::vector<Control> controls = TemplateControls(GetModuleHandleA(nullptr), IDD_MAIN);
+    for (const Control& c : controls) {
+        if (c.id == control)
+            return c.text;
+    }
+    return {};
+}
+
 void ExpectRows(HWND dialog, const Shown& shown)
 {
-    for (const ValueRow& row : ValueRows()) {
-        SCOPED_TRACE(row.templateText);
+    for (const ValueRow& row : COsprelDlg::kValueRows) {
+        SCOPED_TRACE(row.field.name);
         // The program's readers, run here on the same registry, give the text
         // the row must show; the window holds its characters, and an A
         // function gives back the very bytes the reader returned.
         const std::string text = DlgItemText(dialog, row.control);
-        const std::string fromReader(row.read());
-        EXPECT_NE(text, row.templateText);
+        const std::string fromReader(row.field.read());
+        EXPECT_NE(text, TemplateText(row.control));
         EXPECT_LE(text.size(), 255u);
         EXPECT_EQ(text, fromReader);
         EXPECT_TRUE(DlgItemTextW(dialog, row.control) == InAnsiCodePage(fromReader));

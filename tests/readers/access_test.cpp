@@ -2,7 +2,7 @@
 // access only, leaves no key open, and costs one open, one or two queries
 // and one close.
 #include "memreg/mem_registry.h"
-#include "tests/support/value_rows.h"
+#include "readers/fields.h"
 #include "tests/support/registry_fixture.h"
 
 #include <gtest/gtest.h>
@@ -23,12 +23,12 @@ void SetFullRegistry()
 TEST(ReaderAccess, QueryOnlyAndNothingLeftOpen)
 {
     for (bool full : {true, false}) {
-        for (const ValueRow& reader : ValueRows()) {
+        for (const Field* reader : kFields) {
             full ? SetFullRegistry() : SetReaderValues({});
-            reader.read();
-            ASSERT_EQ(memreg::Opens().size(), 1u) << reader.name;
-            EXPECT_EQ(memreg::Opens()[0].access, KEY_QUERY_VALUE) << reader.name;
-            EXPECT_EQ(memreg::OpenHandleCount(), 0u) << reader.name;
+            reader->read();
+            ASSERT_EQ(memreg::Opens().size(), 1u) << reader->name;
+            EXPECT_EQ(memreg::Opens()[0].access, KEY_QUERY_VALUE) << reader->name;
+            EXPECT_EQ(memreg::OpenHandleCount(), 0u) << reader->name;
         }
     }
 }
@@ -38,8 +38,8 @@ TEST(ReaderAccess, MissingKeysOpenNothingToClose)
     SetReaderValues({});
     RemoveKey(RegKey::CurrentVersion);
     RemoveKey(RegKey::ProductOptions);
-    for (const ValueRow& reader : ValueRows())
-        reader.read();
+    for (const Field* reader : kFields)
+        reader->read();
     EXPECT_EQ(memreg::GetCounters().closes, 0u);
     EXPECT_EQ(memreg::OpenHandleCount(), 0u);
 }
@@ -49,8 +49,8 @@ TEST(ReaderAccess, MissingKeysOpenNothingToClose)
 TEST(ReaderAccess, OneFillCostsElevenOpensThirteenQueriesElevenCloses)
 {
     SetFullRegistry();
-    for (const ValueRow& reader : ValueRows())
-        reader.read();
+    for (const Field* reader : kFields)
+        reader->read();
     const memreg::Counters counters = memreg::GetCounters();
     EXPECT_EQ(counters.opens, 11u);
     EXPECT_EQ(counters.queries, 13u);

@@ -1,8 +1,9 @@
 // One table of registry states and the texts every reader must give for them,
 // run against the real registry under Wine and against the in-memory one.
 // A reader a case does not name must give its fallback text: each value is
-// read by exactly one reader, so nothing a case sets may leak into another.
-#include "tests/support/value_rows.h"
+// read by one reader (the build number also by the version, for Windows 11),
+// so nothing a case sets may leak into another.
+#include "readers/fields.h"
 #include "tests/support/registry_fixture.h"
 
 #include <gtest/gtest.h>
@@ -46,6 +47,14 @@ RegValue Suites(const std::vector<std::string>& items)
     return {PO, "ProductSuite", kMultiSz, MultiSz(items)};
 }
 
+ReaderCase WindowsName(const char* name, const char* productName, const char* build, const char* shown)
+{
+    return {name,
+            {Text(CV, "CurrentVersion", "6.3"), Text(CV, "ProductName", productName),
+             Text(CV, "CurrentBuildNumber", build)},
+            {{"VersionText", shown}, {"BuildNumber", build}}};
+}
+
 // Times are UTC: ctest runs these tests with TZ=UTC.
 const ReaderCase kCases[] = {
     {"EveryValueMissing", {}, {}},
@@ -67,6 +76,27 @@ const ReaderCase kCases[] = {
     {"VersionAndProductName", {Text(CV, "CurrentVersion", "4.0"), Text(CV, "ProductName", "Example NT")},
      {{"VersionText", "Example NT"}}},
     {"ProductNameOnly", {Text(CV, "ProductName", "Example NT")}, {{"VersionText", "Example NT"}}},
+
+    // Windows 11 keeps the product name of Windows 10: from build 22000 on the
+    // first "Windows 10" that is a word of its own names Windows 11.
+    WindowsName("Windows11", "Windows 10 Pro", "22631", "Windows 11 Pro"),
+    WindowsName("Windows11FirstBuild", "Windows 10 Enterprise", "22000", "Windows 11 Enterprise"),
+    WindowsName("Windows11NameEnds", "Microsoft Windows 10", "26100", "Microsoft Windows 11"),
+    WindowsName("Windows11Once", "Windows 10 Pro for Windows 10 Workstations", "22621",
+                "Windows 11 Pro for Windows 10 Workstations"),
+    WindowsName("Windows11LongBuild", "Windows 10 Home", "0000000000000000000000123456", "Windows 11 Home"),
+    WindowsName("Windows10LastBuild", "Windows 10 Pro", "19045", "Windows 10 Pro"),
+    WindowsName("Windows10BelowFirst11", "Windows 10 Pro", "21999", "Windows 10 Pro"),
+    WindowsName("Windows10LeadingZeros", "Windows 10 Pro", "019045", "Windows 10 Pro"),
+    WindowsName("Server2025", "Windows Server 2025 Datacenter", "26100", "Windows Server 2025 Datacenter"),
+    WindowsName("AlreadyWindows11", "Windows 11 Pro", "22631", "Windows 11 Pro"),
+    WindowsName("NotAWordAfter", "Windows 100 Pro", "22631", "Windows 100 Pro"),
+    WindowsName("NotAWordBefore", "MyWindows 10", "22631", "MyWindows 10"),
+    WindowsName("BuildNotDigits", "Windows 10 Pro", "22631.1", "Windows 10 Pro"),
+    WindowsName("BuildEmpty", "Windows 10 Pro", "", "Windows 10 Pro"),
+    {"BuildMissing", {Text(CV, "ProductName", "Windows 10 Pro")}, {{"VersionText", "Windows 10 Pro"}}},
+    {"VersionNumberNotRenamed", {Text(CV, "CurrentVersion", "Windows 10"), Text(CV, "CurrentBuildNumber", "22631")},
+     {{"VersionText", "Windows 10"}, {"BuildNumber", "22631"}}},
 
     // Sizes around the 255 bytes offered.
     {"Text254Bytes", {Owner(kSz, Sz(std::string(253, 'a')))}, {{"RegisteredOwner", std::string(253, 'a')}}},
@@ -125,10 +155,10 @@ TEST_P(ReaderCases, EveryReaderGivesItsText)
 {
     const ReaderCase& c = GetParam();
     SetReaderValues(c.values);
-    for (const ValueRow& reader : ValueRows()) {
-        auto expected = c.expected.find(reader.name);
-        const std::string want = expected != c.expected.end() ? expected->second : reader.fallback;
-        EXPECT_EQ(std::string(reader.read()), want) << reader.name;
+    for (const Field* reader : kFields) {
+        auto expected = c.expected.find(reader->name);
+        const std::string want = expected != c.expected.end() ? expected->second : reader->fallback;
+        EXPECT_EQ(std::string(reader->read()), want) << reader->name;
     }
 }
 
@@ -144,8 +174,8 @@ TEST(MissingKeys, EveryReaderFallsBack)
     SetReaderValues(kCases[1].values);
     RemoveKey(RegKey::CurrentVersion);
     RemoveKey(RegKey::ProductOptions);
-    for (const ValueRow& reader : ValueRows())
-        EXPECT_EQ(std::string(reader.read()), reader.fallback) << reader.name;
+    for (const Field* reader : kFields)
+        EXPECT_EQ(std::string(reader->read()), reader->fallback) << reader->name;
 }
 
 } // namespace

@@ -1,6 +1,11 @@
 // The platform-neutral half of the registry fixture.
 #include "tests/support/registry_fixture.h"
 
+#include "readers/fields.h"
+
+#include <algorithm>
+#include <cstring>
+
 std::string Sz(const std::string& text)
 {
     return text + '\0';
@@ -24,20 +29,22 @@ std::string MultiSz(const std::vector<std::string>& items)
 
 const char* KeyPath(RegKey key)
 {
-    return key == RegKey::CurrentVersion ? "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion"
-                                         : "SYSTEM\\CurrentControlSet\\Control\\ProductOptions";
+    return key == RegKey::CurrentVersion ? fields::kCurrentVersionKey : fields::kProductOptionsKey;
 }
 
 const std::vector<RegValue>& ReaderValueNames()
 {
     static const std::vector<RegValue> names = [] {
         std::vector<RegValue> all;
-        for (const char* name : {"InstallDate", "RegisteredOrganization", "RegisteredOwner",
-                                 "CurrentBuildNumber", "SystemRoot", "CurrentVersion", "ProductName",
-                                 "Plus! VersionNumber", "CSDVersion", "CurrentType", "SourcePath"})
-            all.push_back({RegKey::CurrentVersion, name, 0, {}});
-        for (const char* name : {"ProductType", "ProductSuite"})
-            all.push_back({RegKey::ProductOptions, name, 0, {}});
+        for (const Field* field : kFields) {
+            const RegKey key = std::strcmp(field->key, fields::kCurrentVersionKey) == 0 ? RegKey::CurrentVersion
+                                                                                       : RegKey::ProductOptions;
+            for (const char* name : field->values) {
+                const auto same = [name](const RegValue& v) { return v.name == name; };
+                if (name && std::none_of(all.begin(), all.end(), same))
+                    all.push_back({key, name, 0, {}});
+            }
+        }
         return all;
     }();
     return names;
