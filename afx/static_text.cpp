@@ -102,8 +102,12 @@ TextMeter::~TextMeter()
 
 SIZE TextMeter::OneLine(HWND control)
 {
-    const auto font = reinterpret_cast<HGDIOBJ>(SendMessageA(control, WM_GETFONT, 0, 0));
-    if (font && font != m_font) {
+    // A static without a font of its own draws in the device context's
+    // default, the system font, not in whatever the last control left selected.
+    HGDIOBJ font = reinterpret_cast<HGDIOBJ>(SendMessageA(control, WM_GETFONT, 0, 0));
+    if (!font)
+        font = GetStockObject(SYSTEM_FONT);
+    if (font != m_font) {
         const HGDIOBJ previous = SelectObject(m_dc, font);
         if (!m_original)
             m_original = previous;

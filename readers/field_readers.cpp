@@ -40,13 +40,12 @@ std::string::size_type FindWindows10(const std::string& name)
 // Windows 11 builds start at 22000; the last Windows 10 is 19045.
 bool IsWindows11Build(const CString& build)
 {
-    const char* digits = build;
-    if (!*digits || std::strspn(digits, "0123456789") != std::strlen(digits))
+    const std::string digits = build.GetString();
+    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos)
         return false;
-    while (*digits == '0' && digits[1])
-        ++digits;
-    const std::size_t count = std::strlen(digits);
-    return count > 5 || (count == 5 && std::strcmp(digits, "22000") >= 0);
+    const auto lead = digits.find_first_not_of('0');
+    const std::string number = lead == std::string::npos ? "0" : digits.substr(lead);
+    return number.size() > 5 || (number.size() == 5 && number >= "22000");
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // Modal dialogs: message-map order, default processing, command routing,
 // ending, centring and the window's life.
+#include "afx/static_text.h"
 #include "tests/afx/probe_dialog.h"
 #include "tests/afx/test_app.h"
 #include "tests/afx/test_dialogs.h"
@@ -292,6 +293,32 @@ TEST_F(DialogTest, OneLineLabelsTooNarrowAreWidenedIntoFreeRoomOnly)
             EXPECT_TRUE(EqualRect(&shown, &expected)) << c.name << ": right edge " << shown.right << ", not "
                                                       << expected.right;
         }
+        d.EndDialog(IDOK);
+    });
+    EXPECT_EQ(dialog.DoModal(), IDOK);
+}
+
+// A static without a font of its own is drawn in the system font: it must be
+// measured in it too, not in the font the control measured before it left.
+TEST_F(DialogTest, TextWithoutAFontOfItsOwnIsMeasuredInTheSystemFont)
+{
+    static constexpr char kText[] = "Drawn in the system font";
+    ProbeDialog dialog(IDD_CUT_LABELS, [&](ProbeDialog& d) {
+        const HWND bare = CreateWindowExA(0, "Static", kText, WS_CHILD | SS_LEFT, 0, 0, 10, 10, d.m_hWnd,
+                                          nullptr, nullptr, nullptr);
+        afx::TextMeter meter(d.m_hWnd);
+        meter.OneLine(GetDlgItem(d.m_hWnd, IDC_FITS));   // leaves the dialog's font selected
+        const SIZE measured = meter.OneLine(bare);
+
+        const HDC dc = GetDC(bare);
+        const HGDIOBJ original = SelectObject(dc, GetStockObject(SYSTEM_FONT));
+        RECT drawn{};
+        DrawTextA(dc, kText, -1, &drawn, DT_CALCRECT | DT_SINGLELINE | DT_EXPANDTABS);
+        SelectObject(dc, original);
+        ReleaseDC(bare, dc);
+        EXPECT_EQ(measured.cx, drawn.right);
+
+        DestroyWindow(bare);
         d.EndDialog(IDOK);
     });
     EXPECT_EQ(dialog.DoModal(), IDOK);

@@ -57,4 +57,16 @@ TEST(ReaderAccess, OneFillCostsElevenOpensThirteenQueriesElevenCloses)
     EXPECT_EQ(counters.closes, 11u);
 }
 
+// The version asks for the build number only when its product name could be
+// Windows 11's.
+TEST(ReaderAccess, VersionQueriesTheBuildOnlyForWindows10)
+{
+    for (const auto& [productName, queries] : {std::pair{"Windows 10 Pro", 3u}, std::pair{"Windows 8.1 Pro", 2u}}) {
+        SetReaderValues({{RegKey::CurrentVersion, "ProductName", REG_SZ, Sz(productName)},
+                         {RegKey::CurrentVersion, "CurrentBuildNumber", REG_SZ, Sz("22631")}});
+        COsprelReaders::GetVersionText();
+        EXPECT_EQ(memreg::GetCounters().queries, queries) << productName;
+    }
+}
+
 } // namespace
