@@ -12,11 +12,13 @@ import subprocess
 import sys
 from collections import defaultdict
 
+sys.dont_write_bytecode = True   # nothing written into the source tree
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "pe"))
 import check_pe  # noqa: E402  the PE reader the tests use
 
 NAMES = {"x64": "Osprel x64", "x86": "Osprel x86", "winver": "winver", "floor": "floor"}
 METRICS = ["visible_ms", "close_ms", "peak_kb"]
+PAIRS = [("x64", "winver"), ("x64", "floor"), ("x86", "winver"), ("x86", "floor"), ("x64", "x86")]
 TITLES = ["to visible (ms)", "close to exit (ms)", "peak working set (KB)"]
 
 
@@ -40,7 +42,7 @@ def launch(path):
             rounds[int(round_)][name] = dict(zip(METRICS, map(float, values)))
     programs = {name: {m: spread([r[name][m] for r in rounds.values()]) for m in METRICS} for name in NAMES}
     ratios = {f"{a}/{b}": {m: spread([r[a][m] / r[b][m] for r in rounds.values()]) for m in METRICS}
-              for a in ("x64", "x86") for b in ("winver", "floor")}
+              for a, b in PAIRS}
     return {"programs": programs, "ratios": ratios}
 
 
@@ -91,9 +93,9 @@ def markdown(r):
              "WM_CLOSE to process exit. Peak working set: read once the program is idle. A ratio is taken "
              "pair by pair: each start over the other program's start in the same round.\n",
              "| | " + " | ".join(TITLES) + " |", "|---|---|---|---|"]
-    lines += [f"| {NAMES[n]} | " + " | ".join(cells(p[m], 1) for m in METRICS) + " |"
+    lines += [f"| {NAMES[n]} | " + " | ".join(cells(p[m], d) for m, d in zip(METRICS, (1, 1, 0))) + " |"
               for n, p in lp["programs"].items()]
-    lines += [f"| {NAMES[pair.split('/')[0]]} / {pair.split('/')[1]} | " +
+    lines += [f"| {' / '.join(NAMES[n] for n in pair.split('/'))} | " +
               " | ".join(cells(q[m], 2) for m in METRICS) + " |" for pair, q in lp["ratios"].items()]
     calls = native["calls"]
     lines += ["\n## Filling the dialog's eleven rows (µs per fill)\n",

@@ -51,7 +51,8 @@ rm -f "$number"
 [ "$DISPLAY" != : ] || { echo "bench: Xvfb did not start" >&2; exit 1; }
 # One Wine server for every start, started here: the figures hold no server start-up.
 taskset -c "$cpu" wineserver -p
-wine() { taskset -c "$cpu" command wine "$@"; }
+# The external wine, pinned; waited for in the background so that INT and TERM are handled at once.
+wine() { taskset -c "$cpu" wine "$@" & wait $!; }
 z() { printf 'Z:%s' "${1//\//\\}"; }   # Wine's Z: drive is the Unix root
 
 # The values Wine's prefix lacks, so every reader finds its value.
@@ -64,7 +65,7 @@ echo "Filling the dialog's rows under Wine and natively..."
 wine "$win/bench/osprel_wine_bench.exe" fill 10 1000 >"$out/fill-wine.txt"
 stop
 "$host/bench/osprel_fill_native" --benchmark_repetitions=10 --benchmark_out="$out/fill-native.json" \
-  --benchmark_out_format=json >/dev/null
+  --benchmark_out_format=json >"$out/fill-native.txt" 2>&1
 
 python3 "$root/bench/report.py" "$out" "$win/Osprel.exe" "$win32/Osprel.exe" \
   "$win/bench/osprel_floor.exe"
