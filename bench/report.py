@@ -87,6 +87,9 @@ def markdown(r):
     lines = [f"# Osprel bench\n\n{env['date']}, commit {env['commit']}; {env['wine']}; {env['cores']} cores; "
              f"load average {env['load_before']} before, {env['load_after']} after. Reproduce with `make bench`; "
              "Wine, its server and the X server run on one CPU.\n",
+             *([f"**The machine was busy (load average {env['load_before'].split()[0]} on {env['cores']} cores):** "
+                "the medians move from run to run; compare programs within one report, not across reports.\n"]
+               if float(env["load_before"].split()[0]) > env["cores"] / 2 else []),
              f"## Start-up, close and memory ({lp['programs']['x64']['visible_ms']['n']} starts of each, "
              "interleaved, after a warm-up; min / **median** / max)\n",
              "Time to visible: process creation to a visible top-level window of the process. Close to exit: "
