@@ -141,7 +141,7 @@ fuzz: check-configure
 #                 Its own Wine prefix: build/wineprefix-bench. See bench/run.sh.
 # `make` leaves the bench programs out; the 64-bit tree builds them here, and
 # the 32-bit tree only its Osprel.
-BENCH_WIN64 := Osprel osprel_floor osprel_launch_bench osprel_fill_bench osprel_dialog_cost
+BENCH_WIN64 := Osprel osprel_floor osprel_wine_bench
 .PHONY: bench
 
 bench: deps
