@@ -77,9 +77,9 @@ change_value() {   # KEY NAME TYPE DATA
   if wine reg export "$1" "$(windows_path "$file")" $(reg_view "$1") /y >/dev/null 2>&1; then
     value="$file.value"
     iconv -f UTF-16 -t UTF-8 "$file" | tr -d '\r' | awk -v name="\"$2\"=" '
-      /^\[/ { if (key) exit; key = $0; next }
-      key && index($0, name) == 1 { found = 1; print "Windows Registry Editor Version 5.00\n\n" key }
-      found { print; if ($0 !~ /\\$/) exit }' >"$value"
+      /^\[/ { if (!sections++) key = $0; next }
+      sections == 1 && index($0, name) == 1 { on = 1; print "Windows Registry Editor Version 5.00\n\n" key }
+      on { print; on = /\\$/ }' >"$value"   # reads to the end: an early exit would break the pipe
     [ -s "$value" ] || value=""
   else
     made=$1
