@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Starts Osprel under Wine:  run.sh EXE [--screenshot PNG] [--dpi N] [--long-values]
-# The Wine prefix is the user's own WINEPREFIX when set, as it is; otherwise the
+# The Wine prefix is the user's own WINEPREFIX when set, as it is (on a private
+# display, one registry value for the run only, put back after); otherwise the
 # project's own, build/wineprefix-run, prepared like the tests' prefix.
 #  --dpi N        the display scale (96, 120, 144, 192: 100 % to 200 %), in a
 #                 project prefix of its own, build/wineprefix-run-dpiN: a
