@@ -52,8 +52,9 @@ run: $(ARCH)
 	scripts/run.sh build/$(ARCH)/Osprel.exe
 
 SHOT := docs/osprel$(if $(DPI),-$(DPI))$(if $(LONG),-long).png
+# The pictures show a fresh prefix of the project's own, never the user's.
 screenshot: win64
-	scripts/run.sh build/win64/Osprel.exe --screenshot $(CURDIR)/$(SHOT) $(if $(DPI),--dpi $(DPI)) \
+	env -u WINEPREFIX scripts/run.sh build/win64/Osprel.exe --screenshot $(CURDIR)/$(SHOT) $(if $(DPI),--dpi $(DPI)) \
 	  $(if $(LONG),--long-values)
 
 dist: build

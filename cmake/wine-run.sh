@@ -6,6 +6,8 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 prefix=${OSPREL_TEST_WINEPREFIX:-$here/../build/wineprefix-tests}
 
-"$here/../scripts/wine-prefix.sh" "$prefix"
+# The tests write the prefix's registry freely: never a prefix of a user's.
+"$here/../scripts/wine-prefix.sh" "$prefix" ||
+  { echo "wine-run.sh: OSPREL_TEST_WINEPREFIX=$prefix cannot be used (see above)" >&2; exit 3; }
 export WINEPREFIX=$(cd "$prefix" && pwd) WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 exec wine "$@"

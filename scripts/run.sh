@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Starts Osprel under Wine:  run.sh EXE [--screenshot PNG] [--dpi N] [--long-values]
-# The Wine prefix is the user's own WINEPREFIX when set, as it is; otherwise the
+# The Wine prefix is the user's own WINEPREFIX when set, as it is (on a private
+# display, one registry value for the run only, put back after); otherwise the
 # project's own, build/wineprefix-run, prepared like the tests' prefix.
 #  --dpi N        the display scale (96, 120, 144, 192: 100 % to 200 %), in a
 #                 project prefix of its own, build/wineprefix-run-dpiN: a
@@ -60,36 +61,80 @@ mkdir -p "$(dirname "$shot")"
 
 set_scale
 
-# The long values replace the prefix's own until this script ends.
-version_key='HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion'
-# The 64-bit view, which Osprel reads: this key is not shared with the 32-bit one.
-saved_names=() saved_texts=() saved_present=()
-set_value() {   # NAME TEXT
-  local found
-  saved_names+=("$1")
-  if found=$(wine reg query "$version_key" /v "$1" /reg:64 2>/dev/null); then saved_present+=(1); else saved_present+=(""); fi
-  saved_texts+=("$(printf '%s\n' "$found" | tr -d '\r' | sed -n "s/^ *$1 *REG_SZ *//p")")
-  wine reg add "$version_key" /v "$1" /t REG_SZ /d "$2" /reg:64 /f >/dev/null
+# Registry values this run changes go back to what they were when it ends,
+# with their own type and data: their key is exported first, and afterwards
+# the value's lines of that export are imported again; a value that was not
+# there is deleted, and so is a key that the change made.
+saved=$(mktemp -d)
+# One per change, its fields split by \x1f (a tab would let empty ones merge):
+# key, name, the file of its value before or none, the key to delete or none.
+changes=()
+windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+reg_view() {   # KEY: HKLM is read in Osprel's 64-bit view; HKCU here is one view
+  case $1 in HKLM*) echo /reg:64 ;; esac
+}
+change_value() {   # KEY NAME TYPE DATA
+  local file="$saved/${#changes[@]}.reg" value="" made="" parent
+  if wine reg export "$1" "$(windows_path "$file")" $(reg_view "$1") /y >/dev/null 2>&1; then
+    value="$file.value"
+    iconv -f UTF-16 -t UTF-8 "$file" | tr -d '\r' | awk -v name="\"$2\"=" '
+      /^\[/ { if (!sections++) key = $0; next }
+      sections == 1 && index($0, name) == 1 { on = 1; print "Windows Registry Editor Version 5.00\n\n" key }
+      on { print; on = /\\$/ }' >"$value"   # reads to the end: an early exit would break the pipe
+    [ -s "$value" ] || value=""
+  else
+    made=$1
+    while parent=${made%\\*}; ! wine reg query "$parent" $(reg_view "$1") >/dev/null 2>&1; do made=$parent; done
+  fi
+  changes+=("$1"$'\x1f'"$2"$'\x1f'"$value"$'\x1f'"$made")
+  wine reg add "$1" /v "$2" /t "$3" /d "$4" $(reg_view "$1") /f >/dev/null
 }
 put_back_values() {
-  local i
-  for i in "${!saved_names[@]}"; do
-    if [ -n "${saved_present[$i]}" ]; then
-      wine reg add "$version_key" /v "${saved_names[$i]}" /t REG_SZ /d "${saved_texts[$i]}" /reg:64 /f
+  local i key name value made
+  for ((i = ${#changes[@]} - 1; i >= 0; i--)); do
+    IFS=$'\x1f' read -r key name value made <<<"${changes[$i]}"
+    if [ -n "$made" ]; then
+      wine reg delete "$made" $(reg_view "$key") /f
+    elif [ -n "$value" ]; then
+      { printf '\xff\xfe'; sed 's/$/\r/' "$value" | iconv -f UTF-8 -t UTF-16LE; } >"$value.utf16"
+      wine reg import "$(windows_path "$value.utf16")" $(reg_view "$key")
     else
-      wine reg delete "$version_key" /v "${saved_names[$i]}" /reg:64 /f
-    fi >/dev/null 2>&1
+      wine reg delete "$key" /v "$name" $(reg_view "$key") /f
+    fi >/dev/null || echo "run.sh: could not put back $key\\$name" >&2
   done
+  changes=()
+  rm -rf "$saved"
 }
+
+program=""
+finish() {
+  local rc=$?
+  trap - EXIT INT TERM
+  set +e   # whatever fails here, the values still go back
+  [ -z "$program" ] || kill "$program" 2>/dev/null
+  put_back_values
+  exit $rc
+}
+trap finish EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+# Wine draws captions itself only with Managed=N, read when a program starts:
+# without a window manager on the private display the window would have no
+# caption to click, and would never become active to take Esc. The project's
+# prefixes have it; a user's own gets it for Osprel.exe for this run only.
+project_prefix() { [ -e "$WINEPREFIX/.osprel-made" ] || [ -e "$WINEPREFIX/.osprel-ready" ]; }
+project_prefix || change_value 'HKCU\Software\Wine\AppDefaults\Osprel.exe\X11 Driver' Managed REG_SZ N
 if [ -n "$long_values" ]; then
-  trap put_back_values EXIT
-  set_value RegisteredOrganization "Example Pharmaceuticals International Holdings GmbH & Co. KG"
-  set_value ProductName "Windows Server 2012 R2 Datacenter Evaluation"
+  # The 64-bit view, which Osprel reads: this key is not shared with the 32-bit one.
+  version_key='HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion'
+  change_value "$version_key" RegisteredOrganization REG_SZ "Example Pharmaceuticals International Holdings GmbH & Co. KG"
+  change_value "$version_key" ProductName REG_SZ "Windows Server 2012 R2 Datacenter Evaluation"
 fi
 
 wine "$exe" &
 program=$!
-rows=$(wine "$(dirname "$exe")/tools/show_rows.exe" 20000) || { kill $program; exit 1; }
+rows=$(wine "$(dirname "$exe")/tools/show_rows.exe" 20000)
 printf '%s\n' "$rows" | grep -v '^window '
 
 # A click on the caption makes the window active, as a user's first click would.
@@ -108,7 +153,7 @@ for _ in $(seq 100); do
 done
 if kill -0 $program 2>/dev/null; then
   echo "Osprel did not close on Esc" >&2
-  kill $program
   exit 1
 fi
 wait $program
+program=""

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Prepares a Wine prefix for Osprel: usage  wine-prefix.sh DIR
+# Prepares a Wine prefix of the project's own: usage  wine-prefix.sh DIR
 # Creates it once and marks it ready; later calls return at once. Safe to call
 # from parallel test runs (they wait on a lock while the first one builds it).
 #  - Wine draws captions and system menus itself (Managed=N), since under Xvfb
@@ -10,28 +10,50 @@
 #  - It runs 64-bit and 32-bit programs. A prefix made before Wine's 32-bit
 #    half was installed has no 32-bit system, and once that half is there
 #    Wine's loader fails in it ("could not load kernel32.dll"), 64-bit
-#    programs included: such a prefix is made anew. Only the project's own
-#    prefixes come here, never a user's.
+#    programs included: such a prefix is made anew.
+# All of this writes into the prefix, and making one anew empties it first, so
+# only a folder that is absent, empty, or marked as made here (.osprel-made,
+# written before anything else; .osprel-ready from older versions) is touched.
+# Any other folder is someone's own: it is refused, exit status 3, unchanged.
 set -euo pipefail
 
 prefix=${1:?usage: wine-prefix.sh DIR}
-mkdir -p "$prefix"
-prefix=$(cd "$prefix" && pwd)
-ready="$prefix/.osprel-ready"
+prefix=$(realpath -m "$prefix")
+made="$prefix/.osprel-made" ready="$prefix/.osprel-ready" lock="$prefix/.osprel-lock"
 
-usable() {
-  [ -f "$ready" ] && [ -f "$prefix/drive_c/windows/syswow64/kernel32.dll" ]
+ours() { [ -e "$made" ] || [ -e "$ready" ]; }
+# The lock file is ours too: a parallel run may have taken it first.
+empty() { [ -z "$(find "$prefix" -mindepth 1 -maxdepth 1 ! -name .osprel-lock -print -quit 2>/dev/null)" ]; }
+usable() { [ -f "$ready" ] && [ -f "$prefix/drive_c/windows/syswow64/kernel32.dll" ]; }
+refuse() {
+  cat >&2 <<EOF
+wine-prefix.sh: $prefix is not a Wine prefix this project made (it has no
+.osprel-made marker), so it is left exactly as it is: preparing it would write
+its registry and fonts, and making it anew would delete its files.
+Name an absent or empty folder instead (it is made there), or unset the setting
+to use the project's own prefix under build/.
+EOF
+  exit 3
 }
-usable && exit 0
 
-exec 9>"$prefix.lock"
+if [ -d "$prefix" ]; then
+  usable && exit 0
+  ours || empty || refuse
+elif [ -e "$prefix" ]; then
+  refuse
+fi
+
+mkdir -p "$prefix"
+exec 9>"$lock"
 flock 9
 usable && exit 0
+ours || empty || refuse
 if [ -e "$prefix/drive_c" ]; then
   echo "wine-prefix.sh: $prefix lacks Wine's 32-bit half; making it anew" >&2
   WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true
-  find "$prefix" -mindepth 1 -delete
+  find "$prefix" -mindepth 1 -maxdepth 1 ! -name .osprel-lock ! -name .osprel-made -exec rm -rf {} +
 fi
+touch "$made"
 
 export WINEPREFIX="$prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 wineboot -i >/dev/null 2>&1
