@@ -4,6 +4,51 @@
 
 #include <algorithm>
 
+namespace afx {
+
+namespace {
+
+template <typename Function>
+Function FindFunction(HMODULE module, const char* name)
+{
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
+
+MonitorFunctions FindMonitorFunctions()
+{
+    const HMODULE user32 = GetModuleHandleA("user32.dll");
+    MonitorFunctions found;
+    found.monitorFromWindow = FindFunction<MonitorFunctions::MonitorFromWindowFunction>(user32, "MonitorFromWindow");
+    found.getMonitorInfo = FindFunction<MonitorFunctions::GetMonitorInfoFunction>(user32, "GetMonitorInfoA");
+    return found;
+}
+
+} // namespace
+
+const MonitorFunctions& SystemMonitorFunctions()
+{
+    static const MonitorFunctions found = FindMonitorFunctions();
+    return found;
+}
+
+} // namespace afx
+
+namespace {
+
+RECT WorkArea(HWND window, const afx::MonitorFunctions& monitors)
+{
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (monitors.monitorFromWindow && monitors.getMonitorInfo
+        && monitors.getMonitorInfo(monitors.monitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor))
+        return monitor.rcWork;
+    RECT primary{};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &primary, 0);
+    return primary;
+}
+
+} // namespace
+
 CWnd::~CWnd()
 {
     // The main window pointer must not outlive the window object.
@@ -44,16 +89,9 @@ CMenu CWnd::GetSystemMenu(bool revert) const
     return CMenu::FromHandle(::GetSystemMenu(m_hWnd, revert ? TRUE : FALSE));
 }
 
-void CWnd::CenterWindow()
+void CWnd::CenterWindow(const afx::MonitorFunctions& monitors)
 {
-    RECT work{};
-    MONITORINFO monitor{};
-    monitor.cbSize = sizeof monitor;
-    if (GetMonitorInfoA(MonitorFromWindow(m_hWnd, MONITOR_DEFAULTTONEAREST), &monitor))
-        work = monitor.rcWork;
-    else
-        SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
-
+    const RECT work = WorkArea(m_hWnd, monitors);
     RECT area = work;
     const HWND owner = GetWindow(m_hWnd, GW_OWNER);
     if (owner && IsWindowVisible(owner) && !::IsIconic(owner))

@@ -8,6 +8,23 @@
 #include "afx/message_map.h"
 #include "afx/win32.h"
 
+namespace afx {
+
+// USER32's monitor functions, which Windows NT 4.0 lacks: a program that
+// imported them would not load there, so they are found at run time.
+// Null where the system has none.
+struct MonitorFunctions {
+    using MonitorFromWindowFunction = HMONITOR(WINAPI*)(HWND, DWORD);
+    using GetMonitorInfoFunction = BOOL(WINAPI*)(HMONITOR, MONITORINFO*);
+    MonitorFromWindowFunction monitorFromWindow = nullptr;
+    GetMonitorInfoFunction getMonitorInfo = nullptr;
+};
+
+// This system's, looked up on first use.
+const MonitorFunctions& SystemMonitorFunctions();
+
+} // namespace afx
+
 class CWnd {
 public:
     CWnd() = default;
@@ -28,8 +45,9 @@ public:
 
     // Moves the window to the middle of its owner when the owner is shown
     // and not minimised, otherwise to the middle of its monitor's work area;
-    // either way it is kept inside that work area.
-    void CenterWindow();
+    // either way it is kept inside that work area. Without the monitor
+    // functions the work area is the primary monitor's.
+    void CenterWindow(const afx::MonitorFunctions& monitors = afx::SystemMonitorFunctions());
 
     HWND m_hWnd = nullptr;
 

@@ -179,11 +179,23 @@ RECT WorkArea(HWND window)
     return info.rcWork;
 }
 
+RECT PrimaryWorkArea()
+{
+    RECT work{};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    return work;
+}
+
 RECT WindowRect(HWND window)
 {
     RECT r{};
     GetWindowRect(window, &r);
     return r;
+}
+
+void MoveTo(HWND window, int x, int y)
+{
+    SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void ExpectCentredOn(const RECT& area, HWND window, const char* name)
@@ -244,6 +256,43 @@ TEST_F(DialogTest, DialogIsCentredOnItsOwner)
         });
         EXPECT_EQ(owner.DoModal(), IDOK);
         testApp.m_pMainWnd = nullptr;
+    }
+}
+
+TEST_F(DialogTest, CentringKeepsTheDialogOnTheWorkArea)
+{
+    // Windows NT 4.0 has no monitor functions: the work area is then the
+    // primary monitor's, the one these tests' single display has.
+    struct Case {
+        const char* name;
+        afx::MonitorFunctions monitors;
+    };
+    const Case cases[] = {
+        {"the system's monitor functions", afx::SystemMonitorFunctions()},
+        {"no monitor functions", {}},
+    };
+    const RECT work = PrimaryWorkArea();
+    for (const Case& c : cases) {
+        ProbeDialog owner(IDD_PLACED_EX, [&](ProbeDialog& outer) {
+            ProbeDialog inner(IDD_CENTRED_EX, [&](ProbeDialog& d) {
+                ShowWindow(outer.m_hWnd, SW_HIDE);
+                MoveTo(d.m_hWnd, work.left, work.top);
+                d.CenterWindow(c.monitors);
+                ExpectCentredOn(work, d.m_hWnd, c.name);
+
+                // Centred on an owner in the corner, it would stick out.
+                ShowWindow(outer.m_hWnd, SW_SHOWNA);
+                MoveTo(outer.m_hWnd, work.right - 20, work.bottom - 20);
+                d.CenterWindow(c.monitors);
+                const RECT placed = WindowRect(d.m_hWnd);
+                EXPECT_EQ(placed.right, work.right) << c.name;
+                EXPECT_EQ(placed.bottom, work.bottom) << c.name;
+                d.EndDialog(IDOK);
+            }, &outer);
+            EXPECT_EQ(inner.DoModal(), IDOK) << c.name;
+            outer.EndDialog(IDOK);
+        });
+        EXPECT_EQ(owner.DoModal(), IDOK) << c.name;
     }
 }
 

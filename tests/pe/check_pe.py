@@ -5,13 +5,15 @@
   - address-space randomisation: DYNAMIC_BASE with its relocations kept;
     64-bit: HIGH_ENTROPY_VA and LARGE_ADDRESS_AWARE as well
   - no-execute: NX_COMPAT, and no section both writable and executable
-  - a subsystem version the oldest Windows it is meant for accepts: 5.0
-    (Windows 2000) for x86, 5.2 (Windows XP x64 and Server 2003) for x64
+  - a subsystem version and an OS version the oldest Windows it is meant
+    for accepts: 4.0 (Windows NT 4.0) for x86, 5.2 (Windows XP x64 and
+    Server 2003) for x64
   - imports (plain and delay-loaded) only from the system's own DLLs, none
     from a compiler runtime that the search path would have to find
-  - with --imports: every imported function is in TABLE, a list of what the
-    program may import with the oldest Windows that has each, and that
-    Windows is not newer than the one the program is meant for
+  - with --imports: every imported function is in TABLE for the program's
+    processor, a list of what the program may import with the oldest Windows
+    that has each on that processor, and that Windows is not newer than the
+    one the program is meant for
   - an embedded manifest that asks for asInvoker without UI access
 Prints one line per failure and, last, "failed: NAME..." or "all checks passed"."""
 import re
@@ -29,10 +31,14 @@ RT_MANIFEST = 24
 
 # The Windows versions the import table names, oldest first. "XP x64" is
 # Windows XP Professional x64 Edition and Server 2003 SP1, the first x64 ones.
-WINDOWS = ["NT 3.1", "NT 4.0", "2000", "XP", "XP x64", "Vista"]
+WINDOWS = ["NT 3.1", "NT 3.5", "NT 4.0", "2000", "XP", "XP x64", "Vista"]
 # Per machine: its name, the oldest Windows the program is meant for, and the
-# subsystem version that Windows's loader accepts at most.
-TARGETS = {MACHINE_I386: ("x86", "2000", (5, 0)), MACHINE_AMD64: ("x64", "XP x64", (5, 2))}
+# subsystem and OS version that Windows's loader accepts at most.
+TARGETS = {MACHINE_I386: ("x86", "NT 4.0", (4, 0)), MACHINE_AMD64: ("x64", "XP x64", (5, 2))}
+# The first Windows of each processor: a function the table dates earlier is
+# on that processor from then.
+FIRST_WINDOWS = {"x86": "NT 3.1", "x64": "XP x64"}
+PROCESSORS = list(FIRST_WINDOWS)
 
 # Loaded from the system directory whatever the search path says (known DLLs,
 # API sets), or, for the common controls, through the manifest's activation
@@ -55,6 +61,7 @@ class Image:
         if self.magic not in (PE32, PE32_PLUS):
             raise ValueError(f"optional header {self.magic:#x}")
         self.wide = self.magic == PE32_PLUS
+        self.os_version = struct.unpack_from("<HH", data, optional + 40)
         self.subsystem_version = struct.unpack_from("<HH", data, optional + 48)
         self.subsystem, self.dll_characteristics = struct.unpack_from("<HH", data, optional + 68)
         directories_at = optional + (112 if self.wide else 96)
@@ -131,25 +138,36 @@ class Image:
 
 
 def read_import_table(path):
-    """{(dll, function): oldest Windows} from TABLE: 'DLL FUNCTION WINDOWS...' lines, '#' comments."""
-    table = {}
+    """{processor: {(dll, function): oldest Windows}} from TABLE: 'DLL FUNCTION PROCESSOR... WINDOWS'
+    lines, '#' comments. A function whose first Windows differs by processor has a line for each."""
+    table = {arch: {} for arch in PROCESSORS}
     with open(path, encoding="ascii") as lines:
         for number, line in enumerate(lines, 1):
             words = line.split("#", 1)[0].split()
             if not words:
                 continue
-            windows = " ".join(words[2:])
-            if len(words) < 3 or windows not in WINDOWS:
-                raise ValueError(f"{path}:{number}: expected 'DLL FUNCTION WINDOWS', WINDOWS one of {WINDOWS}")
-            table[(words[0].lower(), words[1])] = windows
+            processors = []
+            for word in words[2:]:
+                if word not in PROCESSORS:
+                    break
+                processors.append(word)
+            windows = " ".join(words[2 + len(processors):])
+            if len(words) < 4 or not processors or windows not in WINDOWS:
+                raise ValueError(f"{path}:{number}: expected 'DLL FUNCTION PROCESSOR... WINDOWS', "
+                                 f"PROCESSOR of {PROCESSORS}, WINDOWS one of {WINDOWS}")
+            for arch in processors:
+                key = (words[0].lower(), words[1])
+                if key in table[arch]:
+                    raise ValueError(f"{path}:{number}: {words[1]} is listed for {arch} already")
+                table[arch][key] = max(windows, FIRST_WINDOWS[arch], key=WINDOWS.index)
     return table
 
 
-def check_imports(image, table, oldest):
+def check_imports(image, table, arch, oldest):
     for dll, function in image.imports():
-        windows = table.get((dll.lower(), function))
+        windows = table[arch].get((dll.lower(), function))
         if windows is None:
-            yield f"{dll} {function} is not in the import table"
+            yield f"{dll} {function} is not in the import table for {arch}"
         elif WINDOWS.index(windows) > WINDOWS.index(oldest):
             yield f"{dll} {function} needs Windows {windows}; the program is meant for Windows {oldest} on"
 
@@ -177,12 +195,14 @@ def check(image, import_table=None):
     if tuple(image.subsystem_version) > subsystem_version:
         yield "SUBSYSTEM_VERSION", (f"subsystem version {image.subsystem_version[0]}.{image.subsystem_version[1]}: "
                                     f"the loader of Windows {oldest} ({arch}) refuses it")
+    if tuple(image.os_version) > subsystem_version:
+        yield "OS_VERSION", f"OS version {image.os_version[0]}.{image.os_version[1]}: newer than Windows {oldest} ({arch})"
     dlls = {dll for dll, _ in image.imports()}
     foreign = sorted(dll for dll in dlls if dll.lower() not in SYSTEM_DLLS and not API_SET.fullmatch(dll.lower()))
     if foreign:
         yield "imports", "imports from DLLs that are not the system's own: " + ", ".join(foreign)
     if import_table is not None:
-        for message in check_imports(image, import_table, oldest):
+        for message in check_imports(image, import_table, arch, oldest):
             yield "OLDEST_WINDOWS", message
     manifests = image.resources(RT_MANIFEST)
     if not manifests:
