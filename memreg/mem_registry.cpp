@@ -1,29 +1,61 @@
-// The in-memory registry: a map of keys to values, and a set of live handles.
+// The in-memory registry: keys and values under their lower-case names, and
+// handles, each pointing at its key. A fuzzer resets it for every input, so
+// it keeps what it has built for the next: a deleted key stays in the map,
+// marked as deleted, a closed handle's slot serves the next open, and every
+// path opened is kept once for the record of opens. Lookups fold the name
+// asked for into a buffer on the stack. So, past the first input, only the
+// values set allocate.
 #include "memreg/mem_registry.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
+#include <deque>
 #include <map>
-#include <memory>
-
-struct HKEY__ {
-    std::string path;
-    REGSAM access;
-};
+#include <set>
 
 namespace {
+
+// Orders names by length first, so that a lookup compares the bytes of
+// names of its own length only; and byte by byte, which spares the fuzzer
+// a memcmp it would record. Names are stored, and looked up, in lower case.
+struct ShortestFirst {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const
+    {
+        if (a.size() != b.size())
+            return a.size() < b.size();
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            if (a[i] != b[i])
+                return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[i]);
+        }
+        return false;
+    }
+};
 
 struct Value {
     DWORD type;
     std::string data;
 };
 
-using Key = std::map<std::string, Value>;   // by lower-case value name
+struct Key {
+    bool exists = false;
+    std::map<std::string, Value, ShortestFirst> values;   // by lower-case name
+};
+
+} // namespace
+
+struct HKEY__ {
+    bool live;
+    Key* key;   // null once the key is deleted
+    REGSAM access;
+};
+
+namespace {
 
 struct Registry {
-    std::map<std::string, Key> keys;       // by lower-case path
-    std::map<HKEY, std::unique_ptr<HKEY__>> handles;
+    std::map<std::string, Key, ShortestFirst> keys;   // by lower-case path, deleted ones too
+    std::deque<HKEY__> handles;                      // live and closed; a deque never moves them
+    std::set<std::string, ShortestFirst> pathsOpened;
     std::vector<memreg::Access> opens;
     memreg::Counters counters;
 };
@@ -34,18 +66,66 @@ Registry& TheRegistry()
     return registry;
 }
 
-std::string Folded(std::string text)
+char FoldedChar(char c)
 {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-const HKEY__* LiveHandle(HKEY key)
+// A name in lower case, in a buffer of its own for names of ordinary length.
+class Folded {
+public:
+    explicit Folded(std::string_view name)
+    {
+        char* out = m_short;
+        if (name.size() > sizeof m_short) {
+            m_long.resize(name.size());
+            out = m_long.data();
+        }
+        std::transform(name.begin(), name.end(), out, FoldedChar);
+        m_folded = std::string_view(out, name.size());
+    }
+    Folded(const Folded&) = delete;
+    Folded& operator=(const Folded&) = delete;
+
+    std::string_view view() const { return m_folded; }
+
+private:
+    char m_short[256];
+    std::string m_long;
+    std::string_view m_folded;
+};
+
+Key* FindKey(std::string_view path)
+{
+    auto& keys = TheRegistry().keys;
+    auto found = keys.find(Folded(path).view());
+    return found == keys.end() || !found->second.exists ? nullptr : &found->second;
+}
+
+HKEY__* LiveHandle(HKEY key)
+{
+    for (HKEY__& handle : TheRegistry().handles) {
+        if (&handle == key)
+            return handle.live ? &handle : nullptr;
+    }
+    return nullptr;
+}
+
+HKEY__& FreeHandle()
 {
     auto& handles = TheRegistry().handles;
-    auto found = handles.find(key);
-    return found == handles.end() ? nullptr : found->second.get();
+    for (HKEY__& handle : handles) {
+        if (!handle.live)
+            return handle;
+    }
+    return handles.emplace_back();
+}
+
+std::string_view Kept(std::string_view path)
+{
+    auto& paths = TheRegistry().pathsOpened;
+    auto found = paths.find(path);
+    return found != paths.end() ? *found : *paths.emplace(path).first;
 }
 
 } // namespace
@@ -57,15 +137,16 @@ LONG RegOpenKeyExA(HKEY root, LPCSTR subKey, DWORD, REGSAM access, PHKEY result)
     if (!result)
         return ERROR_INVALID_PARAMETER;
     *result = nullptr;
-    const std::string path = subKey ? subKey : "";
-    registry.opens.push_back({path, access});
+    const std::string_view path = subKey ? subKey : "";
+    registry.opens.push_back({Kept(path), access});
     if (root != HKEY_LOCAL_MACHINE)
         return ERROR_INVALID_HANDLE;
-    if (!registry.keys.count(Folded(path)))
+    Key* key = FindKey(path);
+    if (!key)
         return ERROR_FILE_NOT_FOUND;
-    auto handle = std::make_unique<HKEY__>(HKEY__{Folded(path), access});
-    *result = handle.get();
-    registry.handles.emplace(*result, std::move(handle));
+    HKEY__& handle = FreeHandle();
+    handle = HKEY__{true, key, access};
+    *result = &handle;
     return ERROR_SUCCESS;
 }
 
@@ -81,11 +162,11 @@ LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type
         return ERROR_INVALID_PARAMETER;
     if (!(handle->access & KEY_QUERY_VALUE))
         return ERROR_ACCESS_DENIED;
-    auto keyFound = registry.keys.find(handle->path);
-    if (keyFound == registry.keys.end())
+    if (!handle->key)
         return ERROR_FILE_NOT_FOUND;   // deleted while open
-    auto found = keyFound->second.find(Folded(valueName ? valueName : ""));
-    if (found == keyFound->second.end())
+    auto& values = handle->key->values;
+    auto found = values.find(Folded(valueName ? valueName : "").view());
+    if (found == values.end())
         return ERROR_FILE_NOT_FOUND;
 
     const Value& value = found->second;
@@ -108,8 +189,10 @@ LONG RegCloseKey(HKEY key)
     Registry& registry = TheRegistry();
     if (key == HKEY_LOCAL_MACHINE)
         return ERROR_SUCCESS;
-    if (registry.handles.erase(key) == 0)
+    HKEY__* handle = LiveHandle(key);
+    if (!handle)
         return ERROR_INVALID_HANDLE;
+    handle->live = false;
     ++registry.counters.closes;
     return ERROR_SUCCESS;
 }
@@ -118,40 +201,72 @@ namespace memreg {
 
 void Reset()
 {
-    TheRegistry() = Registry{};
+    Registry& registry = TheRegistry();
+    for (auto& [path, key] : registry.keys)
+        key = Key();
+    for (HKEY__& handle : registry.handles)
+        handle.live = false;
+    registry.opens.clear();
+    registry.counters = Counters{};
 }
 
-void CreateKey(const std::string& path)
+void CreateKey(std::string_view path)
 {
     auto& keys = TheRegistry().keys;
-    const std::string folded = Folded(path);
-    for (size_t slash = folded.find('\\'); slash != std::string::npos; slash = folded.find('\\', slash + 1))
-        keys[folded.substr(0, slash)];
-    keys[folded];
+    const Folded folded(path);
+    const std::string_view name = folded.view();
+    const auto create = [&keys](std::string_view path) {
+        auto found = keys.find(path);
+        if (found == keys.end())
+            found = keys.emplace(path, Key()).first;
+        found->second.exists = true;
+    };
+    for (size_t slash = name.find('\\'); slash != std::string_view::npos; slash = name.find('\\', slash + 1))
+        create(name.substr(0, slash));
+    create(name);
 }
 
-void DeleteKey(const std::string& path)
+void DeleteKey(std::string_view path)
 {
-    auto& keys = TheRegistry().keys;
-    const std::string folded = Folded(path);
-    for (auto it = keys.begin(); it != keys.end();) {
-        const bool inside = it->first == folded || it->first.rfind(folded + "\\", 0) == 0;
-        it = inside ? keys.erase(it) : std::next(it);
+    Registry& registry = TheRegistry();
+    const Folded folded(path);
+    const std::string_view name = folded.view();
+    for (auto& [keyPath, key] : registry.keys) {
+        const std::string_view path = keyPath;
+        const bool inside = path.substr(0, name.size()) == name && (path.size() == name.size() || path[name.size()] == '\\');
+        if (!inside)
+            continue;
+        for (HKEY__& handle : registry.handles) {
+            if (handle.key == &key)
+                handle.key = nullptr;
+        }
+        key = Key();
     }
 }
 
-void SetValue(const std::string& path, const std::string& name, DWORD type, const std::string& data)
+void SetValue(std::string_view path, std::string_view name, DWORD type, std::string_view data)
 {
-    CreateKey(path);
-    TheRegistry().keys[Folded(path)][Folded(name)] = Value{type, data};
+    Key* key = FindKey(path);
+    if (!key) {
+        CreateKey(path);
+        key = FindKey(path);
+    }
+    const Folded folded(name);
+    auto found = key->values.find(folded.view());
+    if (found == key->values.end())
+        key->values.emplace(folded.view(), Value{type, std::string(data)});
+    else
+        found->second = Value{type, std::string(data)};
 }
 
-void DeleteValue(const std::string& path, const std::string& name)
+void DeleteValue(std::string_view path, std::string_view name)
 {
-    auto& keys = TheRegistry().keys;
-    auto key = keys.find(Folded(path));
-    if (key != keys.end())
-        key->second.erase(Folded(name));
+    Key* key = FindKey(path);
+    if (!key)
+        return;
+    auto found = key->values.find(Folded(name).view());
+    if (found != key->values.end())
+        key->values.erase(found);
 }
 
 const std::vector<Access>& Opens()
@@ -166,7 +281,9 @@ Counters GetCounters()
 
 std::size_t OpenHandleCount()
 {
-    return TheRegistry().handles.size();
+    const auto& handles = TheRegistry().handles;
+    return static_cast<std::size_t>(
+        std::count_if(handles.begin(), handles.end(), [](const HKEY__& h) { return h.live; }));
 }
 
 } // namespace memreg
