@@ -15,16 +15,28 @@
 
 namespace {
 
+// Names are compared, and folded, eight bytes at a time: under the
+// sanitizers every load is checked, and a key's path is long. A memcmp
+// would be as quick but the fuzzer records every one as a hint.
+std::uint64_t Word(const char* at)
+{
+    std::uint64_t word;
+    std::memcpy(&word, at, sizeof word);
+    return word;
+}
+
 // Orders names by length first, so that a lookup compares the bytes of
-// names of its own length only; and byte by byte, which spares the fuzzer
-// a memcmp it would record. Names are stored, and looked up, in lower case.
+// names of its own length only. Names are stored, and looked up, in lower case.
 struct ShortestFirst {
     using is_transparent = void;
     bool operator()(std::string_view a, std::string_view b) const
     {
         if (a.size() != b.size())
             return a.size() < b.size();
-        for (std::size_t i = 0; i < a.size(); ++i) {
+        std::size_t i = 0;
+        while (i + 8 <= a.size() && Word(a.data() + i) == Word(b.data() + i))
+            i += 8;
+        for (; i < a.size(); ++i) {
             if (a[i] != b[i])
                 return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[i]);
         }
@@ -71,6 +83,20 @@ char FoldedChar(char c)
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
+// FoldedChar on each of eight bytes at once: a byte below 0x80 gets 0x20
+// when it lies in 'A'..'Z' (adding to its low seven bits carries into bit 7
+// from 'A' on, and from past 'Z' on).
+std::uint64_t FoldedWord(std::uint64_t word)
+{
+    constexpr std::uint64_t kOnes = 0x0101010101010101;
+    constexpr std::uint64_t kHigh = 0x8080808080808080;
+    const std::uint64_t low = word & ~kHigh;
+    const std::uint64_t fromA = low + (0x80 - 'A') * kOnes;
+    const std::uint64_t pastZ = low + (0x7F - 'Z') * kOnes;
+    const std::uint64_t upper = (fromA ^ pastZ) & ~word & kHigh;
+    return word | upper >> 2;
+}
+
 // A name in lower case, in a buffer of its own for names of ordinary length.
 class Folded {
 public:
@@ -81,7 +107,12 @@ public:
             m_long.resize(name.size());
             out = m_long.data();
         }
-        std::transform(name.begin(), name.end(), out, FoldedChar);
+        std::size_t i = 0;
+        for (; i + 8 <= name.size(); i += 8) {
+            const std::uint64_t folded = FoldedWord(Word(name.data() + i));
+            std::memcpy(out + i, &folded, sizeof folded);
+        }
+        std::transform(name.begin() + i, name.end(), out + i, FoldedChar);
         m_folded = std::string_view(out, name.size());
     }
     Folded(const Folded&) = delete;
