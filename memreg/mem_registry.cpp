@@ -261,10 +261,11 @@ void DeleteKey(std::string_view path)
 {
     Registry& registry = TheRegistry();
     const Folded folded(path);
-    const std::string_view name = folded.view();
+    const std::string_view deleted = folded.view();
     for (auto& [keyPath, key] : registry.keys) {
-        const std::string_view path = keyPath;
-        const bool inside = path.substr(0, name.size()) == name && (path.size() == name.size() || path[name.size()] == '\\');
+        const std::string_view candidate = keyPath;
+        const bool inside = candidate.substr(0, deleted.size()) == deleted &&
+                            (candidate.size() == deleted.size() || candidate[deleted.size()] == '\\');
         if (!inside)
             continue;
         for (HKEY__& handle : registry.handles) {
