@@ -25,6 +25,22 @@ std::uint64_t Word(const char* at)
     return word;
 }
 
+bool SameBytes(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    std::size_t i = 0;
+    for (; i + 8 <= a.size(); i += 8) {
+        if (Word(a.data() + i) != Word(b.data() + i))
+            return false;
+    }
+    for (; i < a.size(); ++i) {
+        if (a[i] != b[i])
+            return false;
+    }
+    return true;
+}
+
 // Orders names by length first, so that a lookup compares the bytes of
 // names of its own length only. Names are stored, and looked up, in lower case.
 struct ShortestFirst {
@@ -64,10 +80,21 @@ struct HKEY__ {
 
 namespace {
 
+// A path lately asked for, as its caller spelled it: the readers open the
+// same key over and over, and a fuzzer sets value after value in one.
+struct RecentPath {
+    bool valid = false;
+    std::string spelled;
+    std::string_view kept;   // its copy for the record of opens
+    Key* key = nullptr;      // its key's entry, deleted or not; null when there is none
+};
+
 struct Registry {
     std::map<std::string, Key, ShortestFirst> keys;   // by lower-case path, deleted ones too
     std::deque<HKEY__> handles;                      // live and closed; a deque never moves them
     std::set<std::string, ShortestFirst> pathsOpened;
+    RecentPath recent[2];
+    int older = 0;   // the entry of `recent` to replace next
     std::vector<memreg::Access> opens;
     memreg::Counters counters;
 };
@@ -126,11 +153,36 @@ private:
     std::string_view m_folded;
 };
 
+std::string_view Kept(std::string_view path)
+{
+    auto& paths = TheRegistry().pathsOpened;
+    auto found = paths.find(path);
+    return found != paths.end() ? *found : *paths.emplace(path).first;
+}
+
+// Entries of `keys` are never removed, so a recent path's entry stays its
+// own until a new entry is made.
+const RecentPath& Recent(std::string_view path)
+{
+    Registry& registry = TheRegistry();
+    for (const RecentPath& recent : registry.recent) {
+        if (recent.valid && SameBytes(recent.spelled, path))
+            return recent;
+    }
+    RecentPath& recent = registry.recent[registry.older];
+    registry.older = 1 - registry.older;
+    recent.spelled.assign(path);
+    recent.kept = Kept(path);
+    auto found = registry.keys.find(Folded(path).view());
+    recent.key = found == registry.keys.end() ? nullptr : &found->second;
+    recent.valid = true;
+    return recent;
+}
+
 Key* FindKey(std::string_view path)
 {
-    auto& keys = TheRegistry().keys;
-    auto found = keys.find(Folded(path).view());
-    return found == keys.end() || !found->second.exists ? nullptr : &found->second;
+    Key* key = Recent(path).key;
+    return key && key->exists ? key : nullptr;
 }
 
 HKEY__* LiveHandle(HKEY key)
@@ -152,13 +204,6 @@ HKEY__& FreeHandle()
     return handles.emplace_back();
 }
 
-std::string_view Kept(std::string_view path)
-{
-    auto& paths = TheRegistry().pathsOpened;
-    auto found = paths.find(path);
-    return found != paths.end() ? *found : *paths.emplace(path).first;
-}
-
 } // namespace
 
 LONG RegOpenKeyExA(HKEY root, LPCSTR subKey, DWORD, REGSAM access, PHKEY result)
@@ -169,7 +214,7 @@ LONG RegOpenKeyExA(HKEY root, LPCSTR subKey, DWORD, REGSAM access, PHKEY result)
         return ERROR_INVALID_PARAMETER;
     *result = nullptr;
     const std::string_view path = subKey ? subKey : "";
-    registry.opens.push_back({Kept(path), access});
+    registry.opens.push_back({Recent(path).kept, access});
     if (root != HKEY_LOCAL_MACHINE)
         return ERROR_INVALID_HANDLE;
     Key* key = FindKey(path);
@@ -243,13 +288,16 @@ void Reset()
 
 void CreateKey(std::string_view path)
 {
-    auto& keys = TheRegistry().keys;
+    Registry& registry = TheRegistry();
     const Folded folded(path);
     const std::string_view name = folded.view();
-    const auto create = [&keys](std::string_view path) {
-        auto found = keys.find(path);
-        if (found == keys.end())
-            found = keys.emplace(path, Key()).first;
+    const auto create = [&registry](std::string_view key) {
+        auto found = registry.keys.find(key);
+        if (found == registry.keys.end()) {
+            found = registry.keys.emplace(key, Key()).first;
+            for (RecentPath& recent : registry.recent)
+                recent.valid = false;   // it may have been without an entry
+        }
         found->second.exists = true;
     };
     for (size_t slash = name.find('\\'); slash != std::string_view::npos; slash = name.find('\\', slash + 1))
