@@ -74,8 +74,9 @@ HostileRegistry Parse(const std::uint8_t* data, std::size_t size)
         const std::size_t wanted = (data[at + 1] | data[at + 2] << 8) % (kMaxData + 1);
         at += 3;
         const std::size_t length = std::min(wanted, size - at);
+        const std::string_view nameText(name, static_cast<std::size_t>(nameEnd - name));
         if (registry.keyExists[key])
-            registry.records.push_back({key, {name, static_cast<std::size_t>(nameEnd - name)}, type, {bytes + at, length}});
+            registry.records.push_back({key, nameText, type, {bytes + at, length}});
         at += length;
     }
     return registry;
