@@ -88,7 +88,8 @@ clean:
 #   make reproducible  builds the release twice, in two copies of the
 #                 source at different paths, and fails unless every byte agrees
 #   make fuzz     the fuzz run alone: FUZZ_SECONDS of libFuzzer on the readers,
-#                 from the seeds in fuzz/corpus; a failing input is kept in
+#                 from the seeds in fuzz/corpus, with a dictionary of the value
+#                 names (fuzz/make_seeds.py); a failing input is kept in
 #                 build/fuzz/ (copy it into fuzz/corpus: every test build
 #                 replays that directory)
 FUZZ := build/fuzz
@@ -126,9 +127,10 @@ cppcheck: check-configure
 fuzz: check-configure
 	@cmake --build $(FUZZ) -j $(JOBS) --target readers_fuzzer
 	@mkdir -p $(FUZZ)/corpus
+	@python3 fuzz/make_seeds.py --dict $(FUZZ)/readers.dict
 	@echo "Fuzzing the readers for $(FUZZ_SECONDS) s (log: $(FUZZ)/fuzz.log)"
 	@TZ=UTC $(FUZZ)/fuzz/readers_fuzzer -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
-	    -artifact_prefix=$(FUZZ)/ $(FUZZ)/corpus fuzz/corpus >$(FUZZ)/fuzz.log 2>&1 \
+	    -dict=$(FUZZ)/readers.dict -artifact_prefix=$(FUZZ)/ $(FUZZ)/corpus fuzz/corpus >$(FUZZ)/fuzz.log 2>&1 \
 	  || { tail -40 $(FUZZ)/fuzz.log; echo "The failing input is in $(FUZZ)/ (crash-*, leak-*, timeout-*)"; exit 1; }
 	@grep -E '^(Done|stat::(number_of_executed_units|new_units_added))' $(FUZZ)/fuzz.log
 

@@ -1,41 +1,54 @@
 // Every reader against a registry the input describes, with the promises the
 // dialog depends on checked after each call: a text of at most 255 bytes with
-// no zero byte inside (or the reader's fallback), a date in its one format,
-// nothing asked of the registry beyond query access, and no key left open.
+// no zero byte inside, the reader's own value or its fallback, a date in its
+// one format, nothing asked of the registry beyond query access on the
+// reader's own key, and no key left open. What each reader reads and falls
+// back to comes from kFields; what it must make of that is restated here.
 //
 // Input layout (small on purpose, so that mutations stay meaningful):
 //   byte 0      which keys exist: bit 0 CurrentVersion, bit 1 ProductOptions
 //   then records, until the input ends:
-//     byte      which value (an index into ReaderValueNames(), modulo its size)
+//     byte      the value's key: CurrentVersion when even, ProductOptions when odd
+//     bytes     the value's name, ended by a zero byte (any case, as in the registry)
 //     byte      the value's type, any number
 //     2 bytes   data length, little-endian, modulo 1025, cut to what is left
 //     data
-// A value no record names is absent; a value named twice keeps its last data.
+// Values are named by their text, so a seed means the same whatever order the
+// readers' table takes. A name no reader reads is stored and must be ignored;
+// a value named twice keeps its last data.
 #include "fuzz/readers_fuzz_target.h"
 
 #include "memreg/mem_registry.h"
 #include "readers/fields.h"
-#include "tests/support/registry_fixture.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <strings.h>
+#include <vector>
 
 namespace {
 
 constexpr std::size_t kMaxData = 1024;
 constexpr std::size_t kRoomOffered = 255;
 constexpr std::size_t kDateRoom = 4;
+constexpr const char* kKeys[] = {fields::kCurrentVersionKey, fields::kProductOptionsKey};
+
+struct Record {
+    int key;                 // into kKeys
+    std::string_view name;   // zero-terminated inside the input
+    DWORD type;
+    std::string_view data;
+};
 
 struct HostileRegistry {
-    bool currentVersion = false;
-    bool productOptions = false;
-    std::map<std::string, RegValue> values;   // by value name
+    bool keyExists[2] = {};
+    std::vector<Record> records;
 };
 
 HostileRegistry Parse(const std::uint8_t* data, std::size_t size)
@@ -43,33 +56,42 @@ HostileRegistry Parse(const std::uint8_t* data, std::size_t size)
     HostileRegistry registry;
     if (size == 0)
         return registry;
-    registry.currentVersion = (data[0] & 1) != 0;
-    registry.productOptions = (data[0] & 2) != 0;
-    const std::vector<RegValue>& names = ReaderValueNames();
+    registry.keyExists[0] = (data[0] & 1) != 0;
+    registry.keyExists[1] = (data[0] & 2) != 0;
+    const char* const bytes = reinterpret_cast<const char*>(data);
+    registry.records.reserve(size / 5);   // the shortest record, a nameless one without data
     std::size_t at = 1;
-    while (size - at >= 4) {
-        RegValue value = names[data[at] % names.size()];
-        value.type = data[at + 1];
-        const std::size_t wanted = (data[at + 2] | data[at + 3] << 8) % (kMaxData + 1);
-        at += 4;
+    while (size - at >= 1) {
+        const int key = data[at] & 1;
+        const char* name = bytes + at + 1;
+        const auto* nameEnd = static_cast<const char*>(std::memchr(name, 0, size - at - 1));
+        if (!nameEnd)
+            break;
+        at = static_cast<std::size_t>(nameEnd - bytes) + 1;
+        if (size - at < 3)
+            break;
+        const DWORD type = data[at];
+        const std::size_t wanted = (data[at + 1] | data[at + 2] << 8) % (kMaxData + 1);
+        at += 3;
         const std::size_t length = std::min(wanted, size - at);
-        value.data.assign(reinterpret_cast<const char*>(data + at), length);
+        const std::string_view nameText(name, static_cast<std::size_t>(nameEnd - name));
+        if (registry.keyExists[key])
+            registry.records.push_back({key, nameText, type, {bytes + at, length}});
         at += length;
-        registry.values[value.name] = value;
     }
     return registry;
 }
 
+// Only into keys that exist: setting a value would create its key.
 void Install(const HostileRegistry& registry)
 {
-    std::vector<RegValue> values;
-    for (const auto& named : registry.values)
-        values.push_back(named.second);
-    SetReaderValues(values);
-    if (!registry.currentVersion)
-        RemoveKey(RegKey::CurrentVersion);
-    if (!registry.productOptions)
-        RemoveKey(RegKey::ProductOptions);
+    memreg::Reset();
+    for (int key = 0; key < 2; ++key) {
+        if (registry.keyExists[key])
+            memreg::CreateKey(kKeys[key]);
+    }
+    for (const Record& r : registry.records)
+        memreg::SetValue(kKeys[r.key], r.name, r.type, r.data);
 }
 
 [[noreturn]] void Fail(const char* reader, const std::string& what, const CString& text)
@@ -79,26 +101,42 @@ void Install(const HostileRegistry& registry)
     std::abort();
 }
 
-// The value's bytes as the readers would get them from a query offering
-// `room` bytes, or nothing when the query would fail.
-std::optional<std::string> Readable(const HostileRegistry& registry, const std::string& name, std::size_t room)
+// The value's bytes as a reader would get them from a query offering `room`
+// bytes, or nothing when the query would fail. Records of missing keys were
+// never kept; names compare as the registry compares them.
+std::optional<std::string_view> Readable(const HostileRegistry& registry, const char* keyPath, const char* name,
+                                         std::size_t room)
 {
-    auto found = registry.values.find(name);
-    if (found == registry.values.end() || found->second.data.size() > room)
-        return std::nullopt;
-    const bool keyExists = found->second.key == RegKey::CurrentVersion ? registry.currentVersion
-                                                                       : registry.productOptions;
-    if (!keyExists)
-        return std::nullopt;
-    return found->second.data;
+    // The readers' table names its keys by these very constants: comparing
+    // addresses first spares a string comparison on nearly every lookup.
+    const auto* const keyFound = std::find_if(std::begin(kKeys), std::end(kKeys), [keyPath](const char* k) {
+        return k == keyPath || std::strcmp(k, keyPath) == 0;
+    });
+    const auto key = static_cast<int>(keyFound - std::begin(kKeys));
+    const std::size_t length = std::strlen(name);
+    for (auto r = registry.records.rbegin(); r != registry.records.rend(); ++r) {
+        if (r->key == key && r->name.size() == length && strcasecmp(r->name.data(), name) == 0) {
+            if (r->data.size() > room)
+                return std::nullopt;
+            return r->data;
+        }
+    }
+    return std::nullopt;
 }
 
-std::optional<std::string> ReadableText(const HostileRegistry& registry, const std::string& name)
+// A text value as the readers take it: its bytes up to the first zero byte.
+std::optional<std::string_view> ReadableText(const HostileRegistry& registry, const Field& field,
+                                             std::size_t value)
 {
-    auto bytes = Readable(registry, name, kRoomOffered);
-    if (bytes)
-        bytes->resize(std::strlen(bytes->c_str()));
-    return bytes;
+    const auto bytes = Readable(registry, field.key, field.values[value], kRoomOffered);
+    if (!bytes)
+        return std::nullopt;
+    return bytes->substr(0, bytes->find('\0'));
+}
+
+std::string_view View(const CString& text)
+{
+    return {text.GetString(), static_cast<std::size_t>(text.GetLength())};
 }
 
 bool IsTwoDigits(const std::string& text, std::size_t at, int highest)
@@ -129,89 +167,117 @@ bool IsDateText(const std::string& text)
     return false;
 }
 
-// What a plain text reader must show: its value's text, or its fallback.
-const std::map<std::string, std::string>& PlainReaderValues()
+// A build number of digits only (leading zeros allowed) at or past 22000,
+// the first Windows 11 build.
+bool IsWindows11Build(std::string_view build)
 {
-    static const std::map<std::string, std::string> values = {
-        {"RegisteredOrganization", "RegisteredOrganization"},
-        {"RegisteredOwner", "RegisteredOwner"},
-        {"BuildNumber", "CurrentBuildNumber"},
-        {"SystemRoot", "SystemRoot"},
-        {"PlusVersion", "Plus! VersionNumber"},
-        {"ServicePack", "CSDVersion"},
-        {"ProcessorType", "CurrentType"},
-        {"SourcePath", "SourcePath"},
-    };
-    return values;
-}
-
-std::optional<std::string> ExpectedText(const HostileRegistry& registry, const Field* reader)
-{
-    const std::string name = reader->name;
-    auto plain = PlainReaderValues().find(name);
-    if (plain != PlainReaderValues().end())
-        return ReadableText(registry, plain->second).value_or(reader->fallback);
-    if (name == "VersionText") {
-        if (auto product = ReadableText(registry, "ProductName"))
-            return product;
-        return ReadableText(registry, "CurrentVersion").value_or(reader->fallback);
+    unsigned long capped = 0;   // saturates, so that no count of digits overflows
+    for (const char c : build) {
+        if (c < '0' || c > '9')
+            return false;
+        capped = std::min(capped * 10 + static_cast<unsigned long>(c - '0'), 22000ul);
     }
-    if (name == "ProductType" && !ReadableText(registry, "ProductType"))
-        return std::string(reader->fallback);
-    return std::nullopt;   // known only by its shape
+    return !build.empty() && capped >= 22000;
 }
 
-void CheckProductType(const HostileRegistry& registry, const CString& text)
+// The product name with its first "Windows 10" standing as words of their
+// own (between blanks or the ends of the name) renamed "Windows 11".
+std::string RenamedWindows11(std::string_view product)
+{
+    std::vector<std::size_t> wordStarts{0};
+    for (std::size_t at = 0; at < product.size(); ++at) {
+        if (product[at] == ' ')
+            wordStarts.push_back(at + 1);
+    }
+    const auto word = [&](std::size_t i) {
+        const std::size_t end = i + 1 < wordStarts.size() ? wordStarts[i + 1] - 1 : product.size();
+        return product.substr(wordStarts[i], end - wordStarts[i]);
+    };
+    for (std::size_t i = 0; i + 1 < wordStarts.size(); ++i) {
+        if (word(i) == "Windows" && word(i + 1) == "10") {
+            std::string renamed(product);
+            renamed[wordStarts[i + 1] + 1] = '1';
+            return renamed;
+        }
+    }
+    return std::string(product);
+}
+
+// The product name (Windows 11 told by its build), else the version number.
+std::string ExpectedVersion(const HostileRegistry& registry, const Field& field)
+{
+    const auto product = ReadableText(registry, field, 1);
+    if (!product)
+        return std::string(ReadableText(registry, field, 0).value_or(field.fallback));
+    const auto build = ReadableText(registry, field, 2);
+    return build && IsWindows11Build(*build) ? RenamedWindows11(*product) : std::string(*product);
+}
+
+void CheckProductType(const HostileRegistry& registry, const Field& field, const CString& text)
 {
     static const char* const kNamed[] = {"Windows NT Workstation", "Windows NT Server",
                                          "Windows NT Domain Controller", "Windows Terminal Server Edition",
                                          "Windows NT Enterprise Edition"};
-    const auto asRead = ReadableText(registry, "ProductType");
-    if (asRead && text == asRead->c_str())
+    const auto asRead = ReadableText(registry, field, 0);
+    if (!asRead) {
+        if (text != field.fallback)
+            Fail(field.name, std::string("expected \"") + field.fallback + "\"", text);
+        return;
+    }
+    if (View(text) == *asRead)
         return;
     for (const char* named : kNamed) {
         if (text == named)
             return;
     }
-    Fail("ProductType", "neither a product name nor the type as read", text);
+    Fail(field.name, "neither a product name nor the type as read", text);
 }
 
-void CheckInstallDate(const HostileRegistry& registry, const Field* reader, const CString& text)
+void CheckDate(const HostileRegistry& registry, const Field& field, const CString& text)
 {
     // Every unsigned 32-bit count lies within the years the C library converts.
-    const bool readable = Readable(registry, "InstallDate", kDateRoom).has_value();
-    if (!readable && text != reader->fallback)
-        Fail(reader->name, "a date from a value that cannot be read", text);
+    const bool readable = Readable(registry, field.key, field.values[0], kDateRoom).has_value();
+    if (!readable && text != field.fallback)
+        Fail(field.name, "a date from a value that cannot be read", text);
     if (readable && !IsDateText(text.GetString()))
-        Fail(reader->name, "not a date", text);
+        Fail(field.name, "not a date", text);
 }
 
-void CheckText(const HostileRegistry& registry, const Field* reader, const CString& text)
+void CheckExpected(const Field& field, std::string_view expected, const CString& text)
+{
+    if (View(text) != expected)
+        Fail(field.name, "expected \"" + std::string(expected) + "\"", text);
+}
+
+void CheckText(const HostileRegistry& registry, const Field& field, const CString& text)
 {
     if (static_cast<std::size_t>(text.GetLength()) != std::strlen(text))
-        Fail(reader->name, "a zero byte inside the text", text);
+        Fail(field.name, "a zero byte inside the text", text);
     if (text.GetLength() > static_cast<int>(kRoomOffered))
-        Fail(reader->name, "longer than 255 bytes", text);
-    if (std::string(reader->name) == "InstallDate") {
-        CheckInstallDate(registry, reader, text);
-        return;
+        Fail(field.name, "longer than 255 bytes", text);
+    switch (field.kind) {
+    case FieldKind::Text:
+        return CheckExpected(field, ReadableText(registry, field, 0).value_or(field.fallback), text);
+    case FieldKind::Version:
+        return CheckExpected(field, ExpectedVersion(registry, field), text);
+    case FieldKind::Date:
+        return CheckDate(registry, field, text);
+    case FieldKind::ProductType:
+        return CheckProductType(registry, field, text);
     }
-    const auto expected = ExpectedText(registry, reader);
-    if (expected && text != expected->c_str())
-        Fail(reader->name, "expected \"" + *expected + "\"", text);
-    if (!expected && std::string(reader->name) == "ProductType")
-        CheckProductType(registry, text);
 }
 
-void CheckRegistryUse(const Field* reader)
+// The opens since `firstOpen`: the reader's own key, for query only, closed.
+void CheckRegistryUse(const Field& field, std::size_t firstOpen)
 {
     if (memreg::OpenHandleCount() != 0)
-        Fail(reader->name, "a key left open", CString());
-    for (const memreg::Access& open : memreg::Opens()) {
-        if (open.access != KEY_QUERY_VALUE)
-            Fail(reader->name, "asked for more than query access on " + open.path, CString());
-        if (open.path != KeyPath(RegKey::CurrentVersion) && open.path != KeyPath(RegKey::ProductOptions))
-            Fail(reader->name, "opened " + open.path, CString());
+        Fail(field.name, "a key left open", CString());
+    const std::vector<memreg::Access>& opens = memreg::Opens();
+    for (std::size_t i = firstOpen; i < opens.size(); ++i) {
+        if (opens[i].access != KEY_QUERY_VALUE)
+            Fail(field.name, "asked for more than query access on " + std::string(opens[i].path), CString());
+        if (opens[i].path != field.key)
+            Fail(field.name, "opened " + std::string(opens[i].path), CString());
     }
 }
 
@@ -220,11 +286,16 @@ void CheckRegistryUse(const Field* reader)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const HostileRegistry registry = Parse(data, size);
-    for (const Field* reader : kFields) {
-        Install(registry);
-        const CString text = reader->read();
-        CheckRegistryUse(reader);
-        CheckText(registry, reader, text);
+    // Readers only query, so one registry serves all eleven.
+    Install(registry);
+    for (const Field* field : kFields) {
+        const std::size_t firstOpen = memreg::Opens().size();
+        const CString text = field->read();
+        CheckRegistryUse(*field, firstOpen);
+        CheckText(registry, *field, text);
     }
+    // Nothing of one input stays allocated, so libFuzzer's leak check (which
+    // reruns any input that frees less than it allocates) stays quiet.
+    memreg::Reset();
     return 0;
 }

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 using BYTE = std::uint8_t;
@@ -58,7 +59,7 @@ LONG RegCloseKey(HKEY key);
 namespace memreg {
 
 struct Access {
-    std::string path;
+    std::string_view path;   // kept for the life of the process
     REGSAM access;
 };
 
@@ -69,10 +70,10 @@ struct Counters {
 };
 
 void Reset();                             // no keys, no open handles, counters zero
-void CreateKey(const std::string& path);  // with its parents
-void DeleteKey(const std::string& path);  // with its subkeys
-void SetValue(const std::string& path, const std::string& name, DWORD type, const std::string& data);
-void DeleteValue(const std::string& path, const std::string& name);
+void CreateKey(std::string_view path);    // with its parents
+void DeleteKey(std::string_view path);    // with its subkeys, which fails their open handles' queries
+void SetValue(std::string_view path, std::string_view name, DWORD type, std::string_view data);
+void DeleteValue(std::string_view path, std::string_view name);
 
 const std::vector<Access>& Opens();       // in call order, since the last Reset
 Counters GetCounters();
