@@ -188,13 +188,6 @@ const HostileCase kCases[] = {
     {"OwnerNonEnglish", {Text(CV, "RegisteredOwner", Sz("Zo\xEB Ltd"))}, {{IDC_REG_OWNER, "Zo\xEB Ltd"}}},
 };
 
-std::wstring DlgItemTextW(HWND dialog, int control)
-{
-    wchar_t text[1024] = {};
-    const UINT length = GetDlgItemTextW(dialog, control, text, 1024);
-    return std::wstring(text, length);
-}
-
 // What the window holds after the program set `text` with an A function:
 // the characters the ANSI code page gives its bytes.
 std::wstring InAnsiCodePage(const std::string& text)
