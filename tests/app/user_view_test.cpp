@@ -142,7 +142,9 @@ DWORD EllipsisOf(HWND control)
     return static_cast<DWORD>(GetWindowLongW(control, GWL_STYLE)) & SS_ELLIPSISMASK;
 }
 
-const std::wstring kNotAvailable(L"Not available");
+// The owner's fallback text; ASCII, so widened byte by byte.
+const std::string kOwnerFallback(fields::kRegisteredOwner.fallback);
+const std::wstring kNotAvailable(kOwnerFallback.begin(), kOwnerFallback.end());
 
 // Outside the machine's ANSI code page (1252 here) these came out as question
 // marks. The program reads them as UTF-8, 255 bytes of it at most with the
