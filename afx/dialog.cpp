@@ -35,6 +35,56 @@ DialogTemplate LoadDialogTemplate(UINT id)
     return {module, loaded ? static_cast<const DLGTEMPLATE*>(LockResource(loaded)) : nullptr};
 }
 
+// The top-level window `window` is part of, as GetAncestor(GA_ROOT) finds
+// it on Windows 98 and 2000 on; NT 4.0 has no GetAncestor.
+HWND TopLevelOf(HWND window)
+{
+    while (window && (GetWindowLongA(window, GWL_STYLE) & WS_CHILD))
+        window = GetParent(window);
+    return window;
+}
+
+// The system's modal loop offers each message to the thread's message filter
+// before the dialog manager (IsDialogMessage) handles keys itself and
+// dispatches the rest to the window with the focus, which in a dialog whose
+// controls take no focus is a static. The filter hands the message to the
+// window object of the top-level window it is for.
+LRESULT CALLBACK DialogMessageFilter(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == MSGF_DIALOGBOX) {
+        const MSG& message = *reinterpret_cast<const MSG*>(lParam);
+        CWnd* target = CWnd::FromHandlePermanent(TopLevelOf(message.hwnd));
+        if (target && target->PreTranslateMessage(message))
+            return TRUE;
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// One filter, however deep modal dialogs nest: each message is offered once.
+// Dialogs run on the one user-interface thread.
+class MessageFilter {
+public:
+    MessageFilter()
+    {
+        if (!s_hook)
+            m_hook = s_hook = SetWindowsHookExA(WH_MSGFILTER, &DialogMessageFilter, nullptr, GetCurrentThreadId());
+    }
+    ~MessageFilter()
+    {
+        if (m_hook) {
+            UnhookWindowsHookEx(m_hook);
+            s_hook = nullptr;
+        }
+    }
+    MessageFilter(const MessageFilter&) = delete;
+    MessageFilter& operator=(const MessageFilter&) = delete;
+
+private:
+    static HHOOK s_hook;
+    HHOOK m_hook = nullptr;
+};
+HHOOK MessageFilter::s_hook = nullptr;
+
 } // namespace
 
 const afx::MessageMap<CDialog> CDialog::messageMap = {
@@ -52,6 +102,7 @@ INT_PTR CDialog::DoModal()
         return -1;
     const POINT at = TemplatePosition(found.data);
     m_centreOnOpen = at.x == 0 && at.y == 0;
+    const MessageFilter filter;
     return DialogBoxIndirectParamA(found.module, found.data, Owner(), &CDialog::StartProc,
                                    reinterpret_cast<LPARAM>(this));
 }

@@ -13,7 +13,8 @@ public:
     explicit CDialog(UINT templateId, CWnd* parent = nullptr);
 
     // Runs the dialog until EndDialog; the value given to EndDialog, or -1
-    // when the template cannot be found or the window not made. The owner
+    // when the template cannot be found or the window not made. Every message
+    // of the dialog's loop goes to PreTranslateMessage first. The owner
     // is the parent given, else the application's main window.
     INT_PTR DoModal();
 

@@ -6,13 +6,6 @@
 namespace afx {
 namespace {
 
-std::string TextOf(HWND control)
-{
-    std::string text(static_cast<size_t>(GetWindowTextLengthA(control)) + 1, '\0');
-    text.resize(static_cast<size_t>(GetWindowTextA(control, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
-
 DWORD StyleOf(HWND control)
 {
     return static_cast<DWORD>(GetWindowLongA(control, GWL_STYLE));
@@ -91,6 +84,13 @@ void WidenToFit(HWND dialog, HWND control, int textWidth)
 
 } // namespace
 
+std::wstring WindowTextW(HWND window)
+{
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
 TextMeter::TextMeter(HWND window) : m_window(window), m_dc(GetDC(window)) {}
 
 TextMeter::~TextMeter()
@@ -116,9 +116,9 @@ SIZE TextMeter::OneLine(HWND control)
     UINT format = DT_CALCRECT | DT_SINGLELINE | DT_EXPANDTABS;
     if (StyleOf(control) & SS_NOPREFIX)
         format |= DT_NOPREFIX;
-    const std::string text = TextOf(control);
+    const std::wstring text = WindowTextW(control);
     RECT bounds{};
-    DrawTextA(m_dc, text.c_str(), static_cast<int>(text.size()), &bounds, format);
+    DrawTextW(m_dc, text.c_str(), static_cast<int>(text.size()), &bounds, format);
     return SIZE{bounds.right - bounds.left, bounds.bottom - bounds.top};
 }
 
@@ -141,7 +141,7 @@ void WidenCutLabels(HWND dialog)
 
 void ShowAmpersands(HWND control)
 {
-    if (!control || TextOf(control).find('&') == std::string::npos)
+    if (!control || WindowTextW(control).find(L'&') == std::wstring::npos)
         return;
     SetWindowLongA(control, GWL_STYLE, static_cast<LONG>(StyleOf(control) | SS_NOPREFIX));
     InvalidateRect(control, nullptr, TRUE);

@@ -8,7 +8,14 @@
 
 #include "afx/win32.h"
 
+#include <string>
+
 namespace afx {
+
+// A window's whole text. Read as UTF-16, so that it is measured and copied
+// the same whatever the process's ANSI code page (UTF-8 where the manifest's
+// activeCodePage is honoured, the machine's own elsewhere).
+std::wstring WindowTextW(HWND window);
 
 // Measures the one-line texts of a window's controls with one device context
 // for them all: a device context per control made opening a dialog some

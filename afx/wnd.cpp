@@ -64,6 +64,11 @@ CWnd* CWnd::FromHandlePermanent(HWND window)
     return reinterpret_cast<CWnd*>(GetWindowLongPtrA(window, GWLP_USERDATA));
 }
 
+bool CWnd::PreTranslateMessage(const MSG&)
+{
+    return false;
+}
+
 LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     return ::SendMessageA(m_hWnd, message, wParam, lParam);

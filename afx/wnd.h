@@ -43,6 +43,12 @@ public:
     void SetDlgItemText(int id, const char* text);
     CMenu GetSystemMenu(bool revert) const;
 
+    // A message for this window or one of its controls, before the loop that
+    // runs it translates and dispatches it; true when handled here, and then
+    // the loop does nothing more with it. Modal dialogs are offered every
+    // message (see CDialog::DoModal).
+    virtual bool PreTranslateMessage(const MSG& message);
+
     // Moves the window to the middle of its owner when the owner is shown
     // and not minimised, otherwise to the middle of its monitor's work area;
     // either way it is kept inside that work area. Without the monitor

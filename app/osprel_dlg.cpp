@@ -1,11 +1,15 @@
 #include "app/osprel_dlg.h"
 
+#include "afx/clipboard.h"
 #include "afx/gdi.h"
 #include "afx/menu.h"
 #include "afx/resources.h"
 #include "afx/static_text.h"
 #include "app/about_box.h"
 #include "res/resource.h"
+
+#include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -16,6 +20,13 @@ HICON LoadAppIcon()
 {
     const char* name = MAKEINTRESOURCEA(IDI_APP);
     return LoadIconA(AfxFindResourceHandle(name, RT_GROUP_ICON), name);
+}
+
+LONG TopOf(HWND control)
+{
+    RECT place{};
+    GetWindowRect(control, &place);
+    return place.top;
 }
 
 } // namespace
@@ -117,4 +128,29 @@ void COsprelDlg::OnPaint()
 HCURSOR COsprelDlg::OnQueryDragIcon()
 {
     return static_cast<HCURSOR>(m_hIcon);
+}
+
+// No control takes the focus: keys go to a static, which ignores them, so the
+// copy keys are taken before the dialog manager sees them.
+bool COsprelDlg::PreTranslateMessage(const MSG& message)
+{
+    if (message.message != WM_KEYDOWN || !afx::IsCopyKey(static_cast<UINT>(message.wParam)))
+        return false;
+    afx::CopyToClipboard(m_hWnd, RowsAsText());
+    return true;
+}
+
+// The rows from the top down as the window shows them: the label (the static
+// just before its value in the template), a tab, and the value's whole text,
+// not the shortened drawing. CR LF ends each line, as text on the clipboard does.
+std::wstring COsprelDlg::RowsAsText() const
+{
+    std::vector<HWND> values;
+    for (const ValueRow& row : kValueRows)
+        values.push_back(GetDlgItem(m_hWnd, row.control));
+    std::stable_sort(values.begin(), values.end(), [](HWND a, HWND b) { return TopOf(a) < TopOf(b); });
+    std::wstring text;
+    for (const HWND value : values)
+        text += afx::WindowTextW(GetWindow(value, GW_HWNDPREV)) + L'\t' + afx::WindowTextW(value) + L"\r\n";
+    return text;
 }

@@ -1,6 +1,7 @@
 // COsprelDlg: the main dialog. It shows the facts the readers give, one row
 // each, read once while the dialog initialises; it offers the About box from
-// its system menu and shows the application icon while minimised.
+// its system menu, shows the application icon while minimised, and copies its
+// rows as text with Ctrl+C or Ctrl+Insert.
 #pragma once
 
 #include "afx/dialog.h"
@@ -8,6 +9,7 @@
 #include "readers/fields.h"
 
 #include <array>
+#include <string>
 
 // A value row: the fact it shows, its control, and how a value too long for
 // its line is drawn shortened (the control's text stays whole).
@@ -27,6 +29,7 @@ public:
 protected:
     bool OnInitDialog() override;
     bool OnWndMsg(const afx::Message& message, LRESULT& result) override;
+    bool PreTranslateMessage(const MSG& message) override;
 
     void OnSysCommand(UINT id, LPARAM param);
     void OnPaint();
@@ -37,6 +40,7 @@ protected:
 private:
     void FillValues();
     void AddAboutEntry();
+    std::wstring RowsAsText() const;
 
     static const afx::MessageMap<COsprelDlg> messageMap;
 };

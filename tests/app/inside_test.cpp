@@ -280,6 +280,12 @@ bool Fits(HWND control)
     return OneLineTextWidth(control) <= client.right;
 }
 
+// An icon's static has no line of text to fit.
+bool IsIcon(HWND control)
+{
+    return (GetWindowLongA(control, GWL_STYLE) & SS_TYPEMASK) == SS_ICON;
+}
+
 bool HasAmpersand(const std::string& text)
 {
     return text.find('&') != std::string::npos;
@@ -295,6 +301,11 @@ int ExpectTemplateLayoutWhereTextsFit(HWND dialog, int templateId)
     const std::vector<Control> made = TemplateControls(GetModuleHandleA(nullptr), templateId);
     const std::vector<Control> shown = Controls(dialog);
     EXPECT_EQ(shown.size(), made.size());
+    // The controls' own windows, in the same order: a classic template's
+    // statics all share one identifier, which finds only the first of them.
+    std::vector<HWND> windows;
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        windows.push_back(child);
     RECT client{};
     GetClientRect(dialog, &client);
     int widened = 0;
@@ -302,7 +313,7 @@ int ExpectTemplateLayoutWhereTextsFit(HWND dialog, int templateId)
         const Control& t = made[i];
         const Control& c = shown[i];
         SCOPED_TRACE("control " + std::to_string(i) + " \"" + c.text + "\"");
-        const HWND window = c.id != -1 ? GetDlgItem(dialog, c.id) : nullptr;
+        const HWND window = i < windows.size() && c.id != -1 && !IsIcon(windows[i]) ? windows[i] : nullptr;
         EXPECT_EQ(c.place.left, t.place.left);
         EXPECT_EQ(c.place.top, t.place.top);
         EXPECT_EQ(c.place.bottom, t.place.bottom);

@@ -1,7 +1,7 @@
 // Osprel.exe from the outside, as a user sees it: the main window's rows for
-// a registry with and without the values, its layout at every display scale,
-// the About box from the system menu's command, and the ways to end the
-// program.
+// a registry with and without the values, names in any script, its layout at
+// every display scale, the rows copied with the keyboard, the About box from
+// the system menu's command, and the ways to end the program.
 #include "app/osprel_dlg.h"
 #include "res/resource.h"
 #include "tests/support/display_scale.h"
@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <string>
 #include <vector>
 
 namespace {
@@ -123,6 +124,75 @@ TEST(MainWindow, ShowsTheRegistrysValuesInTheirRows)
     }
 }
 
+// The registry in full, with the owner and organisation as a Unicode program
+// stores them.
+std::vector<RegValue> WithNames(const std::wstring& owner, const std::wstring& organisation)
+{
+    std::vector<RegValue> values;
+    for (const RegValue& v : kFullRegistry)
+        if (v.name != "RegisteredOwner" && v.name != "RegisteredOrganization")
+            values.push_back(v);
+    values.push_back(Utf16Text(RegKey::CurrentVersion, "RegisteredOwner", owner));
+    values.push_back(Utf16Text(RegKey::CurrentVersion, "RegisteredOrganization", organisation));
+    return values;
+}
+
+DWORD EllipsisOf(HWND control)
+{
+    return static_cast<DWORD>(GetWindowLongW(control, GWL_STYLE)) & SS_ELLIPSISMASK;
+}
+
+// The owner's fallback text; ASCII, so widened byte by byte.
+const std::string kOwnerFallback(fields::kRegisteredOwner.fallback);
+const std::wstring kNotAvailable(kOwnerFallback.begin(), kOwnerFallback.end());
+
+// Outside the machine's ANSI code page (1252 here) these came out as question
+// marks. The program reads them as UTF-8, 255 bytes of it at most with the
+// terminating zero: 127 Greek letters of two bytes, 84 CJK characters of three.
+TEST(MainWindow, ShowsNamesInAnyScriptWhole)
+{
+    struct Case {
+        const char* name;
+        std::wstring owner;
+        std::wstring organisation;
+        std::wstring ownerShown;
+        DWORD ownerEllipsis;
+    };
+    const std::wstring greek127(127, L'\u03B1'), greek128(128, L'\u03B1');
+    const std::wstring cjk84(84, L'\u6D4B'), cjk85(85, L'\u6D4B');
+    const Case cases[] = {
+        {"Latin with accents", L"Pr\u00FCferin \u00C6r\u00F8 Fa\u00E7ade", L"Gr\u00F6\u00DFen & Ma\u00DFe Pr\u00FCfstelle",
+         L"Pr\u00FCferin \u00C6r\u00F8 Fa\u00E7ade", 0},
+        {"CJK", L"\u6D4B\u8BD5\u6240\u6709\u8005", L"\u30C6\u30B9\u30C8\u7D44\u7E54",
+         L"\u6D4B\u8BD5\u6240\u6709\u8005", 0},
+        {"Greek", L"\u0394\u03BF\u03BA\u03B9\u03BC\u03B1\u03C3\u03C4\u03AE\u03C2",
+         L"\u039F\u03C1\u03B3\u03B1\u03BD\u03B9\u03C3\u03BC\u03CC\u03C2 \u0394\u03BF\u03BA\u03B9\u03BC\u03CE\u03BD",
+         L"\u0394\u03BF\u03BA\u03B9\u03BC\u03B1\u03C3\u03C4\u03AE\u03C2", 0},
+        {"Cyrillic", L"\u0422\u0435\u0441\u0442\u043E\u0432\u044B\u0439 \u0412\u043B\u0430\u0434\u0435\u043B\u0435\u0446",
+         L"\u0422\u0435\u0441\u0442\u043E\u0432\u0430\u044F \u0424\u0438\u0440\u043C\u0430",
+         L"\u0422\u0435\u0441\u0442\u043E\u0432\u044B\u0439 \u0412\u043B\u0430\u0434\u0435\u043B\u0435\u0446", 0},
+        {"beyond the Basic Multilingual Plane", L"\U0001D504\U0001D505 Test", L"Test", L"\U0001D504\U0001D505 Test", 0},
+        {"127 Greek letters: 255 bytes", greek127, L"Test", greek127, SS_ENDELLIPSIS},
+        {"128 Greek letters: 257 bytes", greek128, L"Test", kNotAvailable, 0},
+        {"84 CJK characters: 253 bytes", cjk84, L"Test", cjk84, SS_ENDELLIPSIS},
+        {"85 CJK characters: 256 bytes", cjk85, L"Test", kNotAvailable, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetReaderValues(WithNames(c.owner, c.organisation));
+        OsprelProcess osprel;
+        const HWND dialog = osprel.WaitForMainWindow();
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_TRUE(DlgItemTextW(dialog, IDC_REG_OWNER) == c.ownerShown);
+        EXPECT_EQ(EllipsisOf(GetDlgItem(dialog, IDC_REG_OWNER)), c.ownerEllipsis);
+        const HWND organisation = GetDlgItem(dialog, IDC_REG_ORG);
+        EXPECT_TRUE(DlgItemTextW(dialog, IDC_REG_ORG) == c.organisation);
+        EXPECT_EQ((GetWindowLongW(organisation, GWL_STYLE) & SS_NOPREFIX) != 0,
+                  c.organisation.find(L'&') != std::wstring::npos) << "an ampersand is the value's own";
+        ExpectRows(dialog, {{IDC_BUILD, "1381"}, {IDC_INSTALL_DATE, "07 March 1998, 09:05:00"}});
+    }
+}
+
 // Labels lie inside the client area and over no other control.
 void ExpectLabelsInTheirOwnPlaces(HWND dialog)
 {
@@ -162,6 +232,57 @@ TEST(MainWindow, AtEveryScaleLongValuesAreShortenedAndKeptWhole)
         if (dpi == 96)
             ExpectExactlyTheTemplate(about, IDD_ABOUT);
     }
+}
+
+// The rows from the top, label, tab, the value's whole text, CR LF.
+TEST(Copy, CtrlCAndCtrlInsertPutTheRowsOnTheClipboard)
+{
+    const std::wstring owner = L"\u6D4B\u8BD5\u6240\u6709\u8005";
+    const std::wstring organisation =   // too long for its line: drawn shortened
+        L"Gr\u00F6\u00DFen & Ma\u00DFe Pr\u00FCfstelle f\u00FCr \u00DCbungen mit sehr langen Namen";
+    const std::wstring rows = L"Windows NT Version\tOsprel Test Edition\r\n"
+                              L"Build Number\t1381\r\n"
+                              L"Service Pack\tService Pack 6\r\n"
+                              L"Plus Version Number\tIE 5 6.0\r\n"
+                              L"Processor Type\tUniprocessor Free\r\n"
+                              L"Product Type\tWindows NT Domain Controller\r\n"
+                              L"Registered Organisation\t" + organisation + L"\r\n"
+                              L"Registered Owner\t" + owner + L"\r\n"
+                              L"Installation Date\t07 March 1998, 09:05:00\r\n"
+                              L"Source Path\tD:\\I386\r\n"
+                              L"System Root\tC:\\WINNT\r\n";
+    SetReaderValues(WithNames(owner, organisation));
+    OsprelProcess osprel;
+    const HWND dialog = osprel.WaitForMainWindow();
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_EQ(EllipsisOf(GetDlgItem(dialog, IDC_REG_ORG)), DWORD(SS_ENDELLIPSIS));
+
+    struct Case {
+        const char* name;
+        std::vector<WORD> keys;
+    };
+    const Case cases[] = {{"Ctrl+C", {VK_CONTROL, 'C'}}, {"Ctrl+Insert", {VK_CONTROL, VK_INSERT}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(EmptyTheClipboard());
+        ASSERT_TRUE(OsprelProcess::Type(dialog, c.keys));
+        EXPECT_TRUE(WaitForClipboardText() == rows);
+    }
+}
+
+// Keys reach the program in the order typed: once Esc has ended it, C is done with.
+TEST(Copy, CAloneCopiesNothing)
+{
+    SetReaderValues(kFullRegistry);
+    OsprelProcess osprel;
+    const HWND dialog = osprel.WaitForMainWindow();
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(EmptyTheClipboard());
+    ASSERT_TRUE(OsprelProcess::Type(dialog, {'C'}));
+    ASSERT_TRUE(OsprelProcess::Type(dialog, {VK_ESCAPE}));
+    DWORD exitCode = 1;
+    ASSERT_TRUE(osprel.WaitForExit(exitCode));
+    EXPECT_TRUE(ClipboardText().empty());
 }
 
 TEST(AboutBox, OpensFromTheSystemCommandWhateverItsLowFourBits)

@@ -101,10 +101,15 @@ RegValue Text(RegKey key, const char* name, const std::string& data, unsigned lo
     return {key, name, type, data};
 }
 
-const std::string kHighBytes = [] {
+// Every character from U+0080 to U+00FE, two bytes each in UTF-8 (the ANSI
+// code page of the program and of these tests): 254 bytes, with the zero the
+// most that the 255-byte room holds.
+const std::string kBeyondAscii = [] {
     std::string bytes;
-    for (int b = 0x80; b <= 0xFF; ++b)
-        bytes += static_cast<char>(b);
+    for (int c = 0x80; c <= 0xFE; ++c) {
+        bytes += static_cast<char>(0xC0 | (c >> 6));
+        bytes += static_cast<char>(0x80 | (c & 0x3F));
+    }
     return bytes;
 }();
 
@@ -135,8 +140,8 @@ const HostileCase kCases[] = {
      With(TextRows(std::string(255, 'y')),
           {{IDC_PRODUCT_TYPE, std::string(255, 'y')}, {IDC_INSTALL_DATE, "Unable to calculate"}})},
     {"EveryValue256BytesNoZero", EveryValue(REG_BINARY, std::string(256, 'z')), Fallbacks()},
-    {"EveryValueHighBytes", EveryValue(REG_SZ, Sz(kHighBytes)),
-     With(TextRows(kHighBytes), {{IDC_PRODUCT_TYPE, kHighBytes}, {IDC_INSTALL_DATE, "Unable to calculate"}})},
+    {"EveryValueBeyondAscii", EveryValue(REG_SZ, Sz(kBeyondAscii)),
+     With(TextRows(kBeyondAscii), {{IDC_PRODUCT_TYPE, kBeyondAscii}, {IDC_INSTALL_DATE, "Unable to calculate"}})},
     {"EveryValueEmbeddedZero", EveryValue(REG_SZ, std::string("Before\0After\0", 13)),
      With(TextRows("Before"), {{IDC_PRODUCT_TYPE, "Before"}, {IDC_INSTALL_DATE, "Unable to calculate"}})},
     {"EveryValueHighBytesAndZeros", EveryValue(REG_BINARY, std::string("\xC0\xFF\0\x80\0", 5)),
@@ -184,16 +189,10 @@ const HostileCase kCases[] = {
      {Text(PO, "ProductType", Sz("LanmanNT")), Text(PO, "ProductSuite", MultiSz({"Terminal Server"}), REG_MULTI_SZ)},
      {{IDC_PRODUCT_TYPE, "Windows Terminal Server Edition"}}},
 
-    // A non-English owner: one byte in the ANSI code page, given back as that byte.
-    {"OwnerNonEnglish", {Text(CV, "RegisteredOwner", Sz("Zo\xEB Ltd"))}, {{IDC_REG_OWNER, "Zo\xEB Ltd"}}},
+    // A non-English owner: two bytes in UTF-8, the ANSI code page of the
+    // program and of these tests, given back as those bytes.
+    {"OwnerNonEnglish", {Text(CV, "RegisteredOwner", Sz("Zo\xC3\xAB Ltd"))}, {{IDC_REG_OWNER, "Zo\xC3\xAB Ltd"}}},
 };
-
-std::wstring DlgItemTextW(HWND dialog, int control)
-{
-    wchar_t text[1024] = {};
-    const UINT length = GetDlgItemTextW(dialog, control, text, 1024);
-    return std::wstring(text, length);
-}
 
 // What the window holds after the program set `text` with an A function:
 // the characters the ANSI code page gives its bytes.
@@ -204,6 +203,14 @@ std::wstring InAnsiCodePage(const std::string& text)
         wide.resize(MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(),
                                         static_cast<int>(wide.size())));
     return wide;
+}
+
+// Whether `text` is text in the ANSI code page: binary data can hold bytes
+// that are not, which the system replaces as it sees fit.
+bool IsAnsiText(const std::string& text)
+{
+    return text.empty() || MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text.data(),
+                                               static_cast<int>(text.size()), nullptr, 0) > 0;
 }
 
 // The value as the registry holds it now, or nothing when it is absent.
@@ -256,19 +263,19 @@ void ExpectRows(HWND dialog, const Shown& shown)
     for (const ValueRow& row : COsprelDlg::kValueRows) {
         SCOPED_TRACE(row.field.name);
         // The program's readers, run here on the same registry, give the text
-        // the row must show; the window holds its characters, and an A
-        // function gives back the very bytes the reader returned.
-        const std::string text = DlgItemText(dialog, row.control);
+        // the row must show; the window holds the characters the ANSI code
+        // page (UTF-8) gives its bytes.
         const std::string fromReader(row.field.read());
-        EXPECT_NE(text, TemplateText(row.control));
-        EXPECT_LE(text.size(), 255u);
-        EXPECT_EQ(text, fromReader);
-        EXPECT_TRUE(DlgItemTextW(dialog, row.control) == InAnsiCodePage(fromReader));
+        EXPECT_NE(DlgItemText(dialog, row.control), TemplateText(row.control));
+        EXPECT_LE(fromReader.size(), 255u);
+        if (IsAnsiText(fromReader)) {
+            EXPECT_TRUE(DlgItemTextW(dialog, row.control) == InAnsiCodePage(fromReader));
+        }
         auto expected = shown.find(row.control);
         if (expected != shown.end()) {
-            EXPECT_EQ(text, expected->second);
+            EXPECT_EQ(fromReader, expected->second);
         } else {
-            EXPECT_FALSE(text.empty()) << "empty although no case here holds an empty text";
+            EXPECT_FALSE(fromReader.empty()) << "empty although no case here holds an empty text";
         }
     }
 }

@@ -140,12 +140,24 @@ std::string Attribute(const std::string& xml, const std::string& element, const 
   return xml.substr(at, xml.find('"', at) - at);
 }
 
-TEST(Manifest, AsksForNoElevationAndDeclaresDpiAwareness) {
+// Labels are fitted once, when a dialog opens: the program is aware of the
+// system's scale only, so that on a monitor at another scale Windows
+// stretches the window as drawn instead of rescaling it and cutting a label.
+// The ANSI functions carry UTF-8 where Windows honours activeCodePage.
+TEST(Manifest, AsksForNoElevationSystemScaleAndUtf8) {
   std::string xml = Manifest();
   ASSERT_FALSE(xml.empty()) << "no manifest resource 1";
   EXPECT_EQ(Attribute(xml, "requestedExecutionLevel", "level"), "asInvoker");
   EXPECT_EQ(Attribute(xml, "requestedExecutionLevel", "uiAccess"), "false");
-  EXPECT_EQ(ElementText(xml, "dpiAware"), "true");
+  EXPECT_EQ(ElementText(xml, "dpiAware "), "true");
+  EXPECT_EQ(Attribute(xml, "dpiAware ", "xmlns"), "http://schemas.microsoft.com/SMI/2005/WindowsSettings");
+  EXPECT_EQ(xml.find("<dpiAwareness"), std::string::npos) << "it would override dpiAware on Windows 10";
+  EXPECT_EQ(xml.find("PerMonitor"), std::string::npos);
+  EXPECT_EQ(ElementText(xml, "activeCodePage"), "UTF-8");
+  EXPECT_EQ(Attribute(xml, "activeCodePage", "xmlns"), "http://schemas.microsoft.com/SMI/2019/WindowsSettings");
+  const std::size_t settings = xml.find("<windowsSettings>"), end = xml.find("</windowsSettings>");
+  const std::size_t codePage = xml.find("<activeCodePage");
+  EXPECT_TRUE(settings < codePage && codePage < end) << "activeCodePage counts only inside windowsSettings";
 }
 
 TEST(Manifest, IsAcceptedAsTheProgramsActivationContext) {

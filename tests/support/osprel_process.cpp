@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -62,6 +63,71 @@ std::string DlgItemText(HWND dialog, int control)
     char text[1024] = {};
     const UINT length = GetDlgItemTextA(dialog, control, text, sizeof text);
     return std::string(text, length);
+}
+
+std::wstring DlgItemTextW(HWND dialog, int control)
+{
+    wchar_t text[1024] = {};
+    const UINT length = GetDlgItemTextW(dialog, control, text, 1024);
+    return std::wstring(text, length);
+}
+
+bool EmptyTheClipboard()
+{
+    if (!PollUntil([] { return OpenClipboard(nullptr) != FALSE; }))
+        return false;
+    const bool emptied = EmptyClipboard() != FALSE;
+    CloseClipboard();
+    return emptied;
+}
+
+std::wstring ClipboardText()
+{
+    if (!OpenClipboard(nullptr))
+        return {};
+    std::wstring text;
+    if (const HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        if (const auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
+            text = chars;
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    return text;
+}
+
+namespace {
+
+INPUT Key(WORD virtualKey, DWORD flags)
+{
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = virtualKey;
+    input.ki.wScan = static_cast<WORD>(MapVirtualKeyA(virtualKey, MAPVK_VK_TO_VSC));
+    input.ki.dwFlags = flags;
+    return input;
+}
+
+} // namespace
+
+std::wstring WaitForClipboardText()
+{
+    std::wstring text;
+    PollUntil([&] { return !(text = ClipboardText()).empty(); });
+    return text;
+}
+
+bool OsprelProcess::Type(HWND window, const std::vector<WORD>& virtualKeys)
+{
+    if (!PollUntil([window] { return SetForegroundWindow(window) && GetForegroundWindow() == window; }))
+        return false;
+    std::vector<INPUT> inputs;
+    for (const WORD key : virtualKeys)
+        inputs.push_back(Key(key, 0));
+    for (auto key = virtualKeys.rbegin(); key != virtualKeys.rend(); ++key)
+        inputs.push_back(Key(*key, KEYEVENTF_KEYUP));
+    const UINT count = static_cast<UINT>(inputs.size());
+    return SendInput(count, inputs.data(), sizeof(INPUT)) == count;
 }
 
 OsprelProcess::OsprelProcess()

@@ -1,11 +1,13 @@
 // Osprel.exe as a user meets it: started as a process of its own, its
-// windows found by caption, driven with posted input. Every wait is bounded.
+// windows found by caption, driven with posted messages or typed keys, its
+// copies read from the clipboard. Every wait is bounded.
 // The program is the one the build made for users (OSPREL_EXE).
 #pragma once
 
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 class OsprelProcess {
 public:
@@ -29,6 +31,11 @@ public:
     bool WaitForWindowGone(const char* caption) const;
     HWND FindWindowNow(const char* caption) const;
 
+    // Makes `window` the foreground window and types the keys as the keyboard
+    // would: pressed in order, released in reverse (modifiers first).
+    // Posted key messages cannot carry Ctrl: the receiver asks the keyboard.
+    static bool Type(HWND window, const std::vector<WORD>& virtualKeys);
+
     // Whether the process ends within the time allowed, and its exit code.
     bool WaitForExit(DWORD& exitCode) const;
 
@@ -39,3 +46,12 @@ private:
 // A window's text, and a dialog control's, read across the process boundary.
 std::string WindowText(HWND window);
 std::string DlgItemText(HWND dialog, int control);
+// The same as UTF-16: whole in any script, whatever the code pages.
+std::wstring DlgItemTextW(HWND dialog, int control);
+
+// Empties the clipboard, so that what is found there later was put there later.
+bool EmptyTheClipboard();
+// The clipboard's Unicode text now; empty when it has none or is held open.
+std::wstring ClipboardText();
+// The same once it has some within the time allowed; empty when it has none by then.
+std::wstring WaitForClipboardText();

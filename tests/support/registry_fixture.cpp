@@ -27,6 +27,14 @@ std::string MultiSz(const std::vector<std::string>& items)
     return list + '\0';
 }
 
+RegValue Utf16Text(RegKey key, const std::string& name, const std::wstring& text)
+{
+    std::string bytes;
+    for (const wchar_t c : text + L'\0')
+        bytes += {static_cast<char>(c & 0xFF), static_cast<char>((c >> 8) & 0xFF)};
+    return {key, name, 1 /* REG_SZ */, bytes, true};
+}
+
 const char* KeyPath(RegKey key)
 {
     return key == RegKey::CurrentVersion ? fields::kCurrentVersionKey : fields::kProductOptionsKey;

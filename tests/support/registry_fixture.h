@@ -14,11 +14,17 @@ struct RegValue {
     std::string name;
     unsigned long type;
     std::string data;   // the value's bytes, exactly as stored
+    bool utf16 = false; // data is UTF-16 text, stored as Windows stores text set with the W functions
 };
 
 std::string Sz(const std::string& text);                    // text and its terminating zero
 std::string Dword(std::uint32_t value);                     // 4 bytes, little-endian
 std::string MultiSz(const std::vector<std::string>& items); // each ended by a zero, then one more
+
+// A text value as a Unicode program stores it (RegSetValueExW): whole in any
+// script, whatever the code page of the program that reads it. The real
+// registry only; the in-memory one keeps the bytes it is given.
+RegValue Utf16Text(RegKey key, const std::string& name, const std::wstring& text);
 
 const char* KeyPath(RegKey key);                            // below HKEY_LOCAL_MACHINE
 

@@ -47,8 +47,13 @@ public:
     }
     void Write(const RegValue& v) const
     {
-        if (RegSetValueExA(m_key, v.name.c_str(), 0, v.type, reinterpret_cast<const BYTE*>(v.data.data()),
-                           static_cast<DWORD>(v.data.size())) != ERROR_SUCCESS)
+        const auto* data = reinterpret_cast<const BYTE*>(v.data.data());
+        const auto size = static_cast<DWORD>(v.data.size());
+        // Value names are ASCII: widening them byte by byte is exact.
+        const LONG result = v.utf16 ? RegSetValueExW(m_key, std::wstring(v.name.begin(), v.name.end()).c_str(), 0,
+                                                     v.type, data, size)
+                                    : RegSetValueExA(m_key, v.name.c_str(), 0, v.type, data, size);
+        if (result != ERROR_SUCCESS)
             throw std::runtime_error("cannot set " + v.name);
     }
     void Remove(const std::string& name) const { RegDeleteValueA(m_key, name.c_str()); }

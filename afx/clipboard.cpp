@@ -1,0 +1,54 @@
+#include "afx/clipboard.h"
+
+#include <cstring>
+
+namespace afx {
+namespace {
+
+bool IsDown(int virtualKey)
+{
+    return GetKeyState(virtualKey) < 0;
+}
+
+// The text in memory the clipboard can take over: movable, with its zero.
+HGLOBAL GlobalCopy(const std::wstring& text)
+{
+    const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    void* data = memory ? GlobalLock(memory) : nullptr;
+    if (!data) {
+        if (memory)
+            GlobalFree(memory);
+        return nullptr;
+    }
+    std::memcpy(data, text.c_str(), bytes);
+    GlobalUnlock(memory);
+    return memory;
+}
+
+} // namespace
+
+bool IsCopyKey(UINT virtualKey)
+{
+    return (virtualKey == 'C' || virtualKey == VK_INSERT) && IsDown(VK_CONTROL) && !IsDown(VK_MENU);
+}
+
+bool CopyToClipboard(HWND owner, const std::wstring& text)
+{
+    const HGLOBAL memory = GlobalCopy(text);
+    if (!memory)
+        return false;
+    if (!OpenClipboard(owner)) {
+        GlobalFree(memory);
+        return false;
+    }
+    EmptyClipboard();
+    // Once the clipboard has it, the memory is the clipboard's to free.
+    const bool taken = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+    CloseClipboard();
+    if (!taken)
+        GlobalFree(memory);
+    return taken;
+}
+
+} // namespace afx

@@ -1,0 +1,20 @@
+// The clipboard, for windows that copy what they show.
+#pragma once
+
+#include "afx/win32.h"
+
+#include <string>
+
+namespace afx {
+
+// Whether the key pressed now, with the modifier keys held, is the copy
+// command: Ctrl+C or Ctrl+Insert. With Alt held too it is not: Ctrl+Alt is
+// AltGr on many keyboards, which types a character.
+bool IsCopyKey(UINT virtualKey);
+
+// Puts `text` on the clipboard as Unicode text, in place of whatever was
+// there, with `owner` as the clipboard's owner. False when the clipboard
+// cannot be had (another program holds it open) or the memory not found.
+bool CopyToClipboard(HWND owner, const std::wstring& text);
+
+} // namespace afx
