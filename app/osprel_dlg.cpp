@@ -146,6 +146,7 @@ bool COsprelDlg::PreTranslateMessage(const MSG& message)
 std::wstring COsprelDlg::RowsAsText() const
 {
     std::vector<HWND> values;
+    values.reserve(kValueRows.size());
     for (const ValueRow& row : kValueRows)
         values.push_back(GetDlgItem(m_hWnd, row.control));
     std::stable_sort(values.begin(), values.end(), [](HWND a, HWND b) { return TopOf(a) < TopOf(b); });

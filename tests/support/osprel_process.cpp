@@ -122,6 +122,7 @@ bool OsprelProcess::Type(HWND window, const std::vector<WORD>& virtualKeys)
     if (!PollUntil([window] { return SetForegroundWindow(window) && GetForegroundWindow() == window; }))
         return false;
     std::vector<INPUT> inputs;
+    inputs.reserve(2 * virtualKeys.size());
     for (const WORD key : virtualKeys)
         inputs.push_back(Key(key, 0));
     for (auto key = virtualKeys.rbegin(); key != virtualKeys.rend(); ++key)
