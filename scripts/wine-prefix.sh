@@ -7,11 +7,14 @@
 #  - Wine's own bitmap fonts are copied into C:\windows\Fonts: Debian's Wine
 #    does not find them where the fonts-wine package puts them, and without
 #    "MS Sans Serif" every dialog falls back to a wider face and labels get cut.
-#  - Tahoma, which stands for "MS Shell Dlg 2", the face Osprel draws names in
-#    other scripts with, is linked to WenQuanYi Micro Hei (fonts-wqy-microhei)
-#    for CJK: Wine's Tahoma has Latin, Greek and Cyrillic letters only, and
-#    Wine links no font of the machine's to it by itself. A prefix made
-#    before this step gets it on its next use (.osprel-fonts-linked).
+#  - "MS Shell Dlg 2", the face Osprel draws names in other scripts with, is
+#    WenQuanYi Micro Hei (fonts-wqy-microhei), which has Latin, Greek,
+#    Cyrillic and CJK letters. Windows maps that face to Tahoma and links
+#    Tahoma to its fonts for other scripts; Wine's Tahoma lacks Greek and CJK,
+#    and a SystemLink for Tahoma does not last: Wine writes its own list back
+#    whenever a program's code page differs from the last one's, as
+#    Osprel's UTF-8 does. A prefix made before this step gets it on its next
+#    use (.osprel-any-script-font).
 #  - It runs 64-bit and 32-bit programs. A prefix made before Wine's 32-bit
 #    half was installed has no 32-bit system, and once that half is there
 #    Wine's loader fails in it ("could not load kernel32.dll"), 64-bit
@@ -30,8 +33,8 @@ ours() { [ -e "$made" ] || [ -e "$ready" ]; }
 # The lock file is ours too: a parallel run may have taken it first.
 empty() { [ -z "$(find "$prefix" -mindepth 1 -maxdepth 1 ! -name .osprel-lock -print -quit 2>/dev/null)" ]; }
 usable() { [ -f "$ready" ] && [ -f "$prefix/drive_c/windows/syswow64/kernel32.dll" ]; }
-linked="$prefix/.osprel-fonts-linked"
-current() { usable && [ -f "$linked" ]; }
+any_script_font="$prefix/.osprel-any-script-font"
+current() { usable && [ -f "$any_script_font" ]; }
 refuse() {
   cat >&2 <<EOF
 wine-prefix.sh: $prefix is not a Wine prefix this project made (it has no
@@ -71,9 +74,8 @@ if ! usable; then
   touch "$ready"
 fi
 
-# One key for 64-bit and 32-bit programs alike. It replaces Wine's own list
-# for Tahoma, which names Windows' CJK fonts that a prefix does not have.
-wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' /v Tahoma \
-  /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f >/dev/null 2>&1
+# One key for 64-bit and 32-bit programs alike.
+wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' /v 'MS Shell Dlg 2' \
+  /d 'WenQuanYi Micro Hei' /f >/dev/null 2>&1
 wineserver -w
-touch "$linked"
+touch "$any_script_font"
