@@ -7,7 +7,8 @@
 #   make screenshot  the picture README shows, docs/osprel.png; with DPI=144
 #                 (120, 192) at that display scale, docs/osprel-144.png, and
 #                 with LONG=1 also with values too long for their lines,
-#                 docs/osprel-144-long.png
+#                 docs/osprel-144-long.png; with NAMES=1 with an owner in
+#                 Chinese and an organisation in Greek, docs/osprel-names.png
 #   make test     build everything and run every test: natively, then each
 #                 program's Windows tests under Wine (on a virtual display)
 #   make dist     the release: build/dist/Osprel-1.5.zip with both programs,
@@ -51,11 +52,11 @@ $(foreach a,$(ARCHES),$(eval $(a)-tests: $(a)))
 run: $(ARCH)
 	scripts/run.sh build/$(ARCH)/Osprel.exe
 
-SHOT := docs/osprel$(if $(DPI),-$(DPI))$(if $(LONG),-long).png
+SHOT := docs/osprel$(if $(DPI),-$(DPI))$(if $(LONG),-long)$(if $(NAMES),-names).png
 # The pictures show a fresh prefix of the project's own, never the user's.
 screenshot: win64
 	env -u WINEPREFIX scripts/run.sh build/win64/Osprel.exe --screenshot $(CURDIR)/$(SHOT) $(if $(DPI),--dpi $(DPI)) \
-	  $(if $(LONG),--long-values)
+	  $(if $(LONG),--long-values) $(if $(NAMES),--names)
 
 dist: build
 	@dist/make_dist.py build/dist build/win64/Osprel.exe build/win32/Osprel.exe

@@ -1,6 +1,7 @@
 #include "afx/static_text.h"
 
 #include <algorithm>
+#include <iterator>
 #include <string>
 
 namespace afx {
@@ -82,6 +83,33 @@ void WidenToFit(HWND dialog, HWND control, int textWidth)
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+// The code page of the characters a font of `charSet` has, or 0 when the
+// system knows none for it.
+UINT CodePageOf(BYTE charSet)
+{
+    if (charSet == OEM_CHARSET)
+        return CP_OEMCP;
+    CHARSETINFO info{};
+    const auto source = reinterpret_cast<DWORD*>(static_cast<ULONG_PTR>(charSet));
+    return TranslateCharsetInfo(source, &info, TCI_SRCCHARSET) ? info.ciACP : 0;
+}
+
+// Whether `text` comes back unchanged from `codePage`: a character outside it
+// turns into the default character or into a look-alike ("a" for "ā"),
+// and either way differs. No flags, unlike WC_NO_BEST_FIT_CHARS, which
+// Windows NT 4.0 refuses.
+bool RoundTrips(const std::wstring& text, UINT codePage)
+{
+    const int length = static_cast<int>(text.size());
+    const int bytes = WideCharToMultiByte(codePage, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+    std::string narrow(static_cast<size_t>(bytes), '\0');
+    WideCharToMultiByte(codePage, 0, text.data(), length, narrow.data(), bytes, nullptr, nullptr);
+    const int chars = MultiByteToWideChar(codePage, 0, narrow.data(), bytes, nullptr, 0);
+    std::wstring back(static_cast<size_t>(chars), L'\0');
+    MultiByteToWideChar(codePage, 0, narrow.data(), bytes, back.data(), chars);
+    return back == text;
+}
+
 } // namespace
 
 std::wstring WindowTextW(HWND window)
@@ -100,7 +128,7 @@ TextMeter::~TextMeter()
     ReleaseDC(m_window, m_dc);
 }
 
-SIZE TextMeter::OneLine(HWND control)
+void TextMeter::SelectFontOf(HWND control)
 {
     // A static without a font of its own draws in the device context's
     // default, the system font, not in whatever the last control left selected.
@@ -113,6 +141,11 @@ SIZE TextMeter::OneLine(HWND control)
             m_original = previous;
         m_font = font;
     }
+}
+
+SIZE TextMeter::OneLine(HWND control)
+{
+    SelectFontOf(control);
     UINT format = DT_CALCRECT | DT_SINGLELINE | DT_EXPANDTABS;
     if (StyleOf(control) & SS_NOPREFIX)
         format |= DT_NOPREFIX;
@@ -125,6 +158,45 @@ SIZE TextMeter::OneLine(HWND control)
 bool TextMeter::Fits(HWND control)
 {
     return OneLine(control).cx <= ClientWidth(control);
+}
+
+// A bitmap font has the characters of its character set's code page and no
+// others, and the system links no other font to it (Wine draws the rest as
+// bars, Windows as boxes or look-alikes), so a text it can draw is one that
+// survives that code page. GetGlyphIndicesW would ask the font itself and
+// answers the same for bitmap fonts under Wine, but it is Windows 2000's.
+bool TextMeter::DrawsEveryCharacter(HWND control)
+{
+    SelectFontOf(control);
+    TEXTMETRICW metrics{};
+    if (!GetTextMetricsW(m_dc, &metrics) || (metrics.tmPitchAndFamily & TMPF_TRUETYPE))
+        return true;
+    const UINT codePage = CodePageOf(metrics.tmCharSet);
+    return codePage == 0 || RoundTrips(WindowTextW(control), codePage);
+}
+
+AnyScriptFont::~AnyScriptFont()
+{
+    if (m_font)
+        DeleteObject(m_font);
+}
+
+void AnyScriptFont::UseWhereNeeded(TextMeter& meter, HWND control)
+{
+    if (!control || meter.DrawsEveryCharacter(control))
+        return;
+    if (!m_font) {
+        const auto dialogFont = reinterpret_cast<HGDIOBJ>(SendMessageA(GetParent(control), WM_GETFONT, 0, 0));
+        LOGFONTW face{};
+        if (!dialogFont || !GetObjectW(dialogFont, sizeof face, &face))
+            return;
+        static constexpr wchar_t kFace[] = L"MS Shell Dlg 2";
+        static_assert(std::size(kFace) <= LF_FACESIZE);
+        std::copy(std::begin(kFace), std::end(kFace), face.lfFaceName);
+        m_font = CreateFontIndirectW(&face);
+    }
+    if (m_font)
+        SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), TRUE);
 }
 
 void WidenCutLabels(HWND dialog)

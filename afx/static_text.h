@@ -34,7 +34,14 @@ public:
     // Whether that text shows whole in `control`'s client area.
     bool Fits(HWND control);
 
+    // Whether `control`'s font has a glyph of its own for every character of
+    // its text. A TrueType font counts as drawing them all: the system draws
+    // the characters it lacks in the fonts linked to it.
+    bool DrawsEveryCharacter(HWND control);
+
 private:
+    void SelectFontOf(HWND control);
+
     HWND m_window;
     HDC m_dc;
     HGDIOBJ m_font = nullptr;       // the font selected now
@@ -52,6 +59,27 @@ void WidenCutLabels(HWND dialog);
 // one line, shortened, while its window text stays whole. A text that fits
 // leaves the style as it is.
 void ShortenIfCut(TextMeter& meter, HWND control, DWORD ellipsis);
+
+// A TrueType font for the texts a dialog's bitmap font cannot draw: "MS Shell
+// Dlg 2", which Windows 2000 and later map to Tahoma, a face the system links
+// to its fonts for other scripts. It is the dialog font with only the face
+// changed, so a text drawn in it keeps the size and weight of its neighbours.
+// Made on first need, for one dialog; it must outlive the controls given it.
+class AnyScriptFont {
+public:
+    AnyScriptFont() = default;
+    ~AnyScriptFont();
+    AnyScriptFont(const AnyScriptFont&) = delete;
+    AnyScriptFont& operator=(const AnyScriptFont&) = delete;
+
+    // Gives `control` this font when its own cannot draw its text; any other
+    // control keeps the font it has. Before ShortenIfCut, which measures the
+    // text in the font it is drawn with.
+    void UseWhereNeeded(TextMeter& meter, HWND control);
+
+private:
+    HFONT m_font = nullptr;
+};
 
 // Gives a static whose text has an ampersand SS_NOPREFIX, so that the text
 // is shown as it is rather than with the next character underlined: for

@@ -79,6 +79,7 @@ void COsprelDlg::FillValues()
     for (const ValueRow& row : kValueRows) {
         const HWND control = GetDlgItem(m_hWnd, row.control);
         afx::ShowAmpersands(control);   // an ampersand in a value is the value's own
+        m_anyScriptFont.UseWhereNeeded(meter, control);   // a name in a script the template font lacks
         afx::ShortenIfCut(meter, control, row.ellipsis);
     }
 }

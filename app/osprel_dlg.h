@@ -5,6 +5,7 @@
 #pragma once
 
 #include "afx/dialog.h"
+#include "afx/static_text.h"
 #include "readers/field_readers.h"
 #include "readers/fields.h"
 
@@ -36,6 +37,9 @@ protected:
     HCURSOR OnQueryDragIcon();
 
     HICON m_hIcon;   // shared with the system's icon cache: never destroyed
+    // For values the template's font cannot draw. It ends with this object,
+    // after the window and its controls, which are gone when DoModal returns.
+    afx::AnyScriptFont m_anyScriptFont;
 
 private:
     void FillValues();

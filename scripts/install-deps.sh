@@ -14,6 +14,7 @@ packages=(
   g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64
   g++-mingw-w64-i686-win32 binutils-mingw-w64-i686
   wine wine64 wine32:i386 fonts-wine                     # runs both programs
+  fonts-wqy-microhei                                     # names in other scripts, in our prefixes
   xvfb xauth x11-utils imagemagick xdotool               # virtual display, screenshots, keys
 )
 if [ "${1:-}" != program ]; then

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Starts Osprel under Wine:  run.sh EXE [--screenshot PNG] [--dpi N] [--long-values]
+# Starts Osprel under Wine:  run.sh EXE [--screenshot PNG] [--dpi N] [--long-values] [--names]
 # The Wine prefix is the user's own WINEPREFIX when set, as it is (on a private
 # display, one registry value for the run only, put back after); otherwise the
 # project's own, build/wineprefix-run, prepared like the tests' prefix.
@@ -8,6 +8,8 @@
 #                 user's prefix is never rescaled.
 #  --long-values  a registered organisation and a product name too long for
 #                 their lines, only in a project prefix, put back afterwards.
+#  --names        a registered owner in Chinese and an organisation in Greek,
+#                 likewise.
 # With a display the program runs there until the user closes it. Without one
 # (no DISPLAY), or with --screenshot, it runs on a private virtual display:
 # the rows are printed as the live window shows them, a screenshot is saved,
@@ -16,16 +18,17 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
 
-usage="usage: run.sh EXE [--screenshot PNG] [--dpi N] [--long-values]"
+usage="usage: run.sh EXE [--screenshot PNG] [--dpi N] [--long-values] [--names]"
 args=("$@")
 exe=${1:?$usage}
-shot="" dpi="" long_values=""
+shot="" dpi="" long_values="" names=""
 shift
 while [ $# -gt 0 ]; do
   case $1 in
     --screenshot) shot=${2:?--screenshot needs a file}; shift 2 ;;
     --dpi) dpi=${2:?--dpi needs a number}; shift 2 ;;
     --long-values) long_values=1; shift ;;
+    --names) names=1; shift ;;
     *) echo "$usage" >&2; exit 2 ;;
   esac
 done
@@ -33,7 +36,7 @@ done
 if [ -n "$dpi" ]; then
   "$here/wine-prefix.sh" "$root/build/wineprefix-run-dpi$dpi"
   export WINEPREFIX=$root/build/wineprefix-run-dpi$dpi
-elif [ -z "${WINEPREFIX:-}" ] || [ -n "$long_values" ]; then
+elif [ -z "${WINEPREFIX:-}" ] || [ -n "$long_values$names" ]; then
   "$here/wine-prefix.sh" "$root/build/wineprefix-run"
   export WINEPREFIX=$root/build/wineprefix-run
 fi
@@ -46,7 +49,7 @@ set_scale() {
   [ -z "$dpi" ] || wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null
 }
 
-if [ -n "${DISPLAY:-}" ] && [ -z "$shot" ] && [ -z "$long_values" ] && [ -z "${OSPREL_ON_PRIVATE_DISPLAY:-}" ]; then
+if [ -n "${DISPLAY:-}" ] && [ -z "$shot" ] && [ -z "$long_values$names" ] && [ -z "${OSPREL_ON_PRIVATE_DISPLAY:-}" ]; then
   set_scale
   exec wine "$exe"
 fi
@@ -130,6 +133,13 @@ if [ -n "$long_values" ]; then
   version_key='HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion'
   change_value "$version_key" RegisteredOrganization REG_SZ "Example Pharmaceuticals International Holdings GmbH & Co. KG"
   change_value "$version_key" ProductName REG_SZ "Windows Server 2012 R2 Datacenter Evaluation"
+fi
+if [ -n "$names" ]; then
+  # reg.exe reads its command line in the locale's character set: UTF-8 here
+  # whatever the caller's, so that the names arrive whole.
+  version_key='HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion'
+  LC_ALL=C.UTF-8 change_value "$version_key" RegisteredOwner REG_SZ "Prüferin 测试所有者"
+  LC_ALL=C.UTF-8 change_value "$version_key" RegisteredOrganization REG_SZ "Οργανισμός Δοκιμών"
 fi
 
 wine "$exe" &

@@ -7,6 +7,14 @@
 #  - Wine's own bitmap fonts are copied into C:\windows\Fonts: Debian's Wine
 #    does not find them where the fonts-wine package puts them, and without
 #    "MS Sans Serif" every dialog falls back to a wider face and labels get cut.
+#  - "MS Shell Dlg 2", the face Osprel draws names in other scripts with, is
+#    WenQuanYi Micro Hei (fonts-wqy-microhei), which has Latin, Greek,
+#    Cyrillic and CJK letters. Windows maps that face to Tahoma and links
+#    Tahoma to its fonts for other scripts; Wine's Tahoma lacks Greek and CJK,
+#    and a SystemLink for Tahoma does not last: Wine writes its own list back
+#    whenever a program's code page differs from the last one's, as
+#    Osprel's UTF-8 does. A prefix made before this step gets it on its next
+#    use (.osprel-any-script-font).
 #  - It runs 64-bit and 32-bit programs. A prefix made before Wine's 32-bit
 #    half was installed has no 32-bit system, and once that half is there
 #    Wine's loader fails in it ("could not load kernel32.dll"), 64-bit
@@ -25,6 +33,8 @@ ours() { [ -e "$made" ] || [ -e "$ready" ]; }
 # The lock file is ours too: a parallel run may have taken it first.
 empty() { [ -z "$(find "$prefix" -mindepth 1 -maxdepth 1 ! -name .osprel-lock -print -quit 2>/dev/null)" ]; }
 usable() { [ -f "$ready" ] && [ -f "$prefix/drive_c/windows/syswow64/kernel32.dll" ]; }
+any_script_font="$prefix/.osprel-any-script-font"
+current() { usable && [ -f "$any_script_font" ]; }
 refuse() {
   cat >&2 <<EOF
 wine-prefix.sh: $prefix is not a Wine prefix this project made (it has no
@@ -37,7 +47,7 @@ EOF
 }
 
 if [ -d "$prefix" ]; then
-  usable && exit 0
+  current && exit 0
   ours || empty || refuse
 elif [ -e "$prefix" ]; then
   refuse
@@ -46,18 +56,26 @@ fi
 mkdir -p "$prefix"
 exec 9>"$lock"
 flock 9
-usable && exit 0
+current && exit 0
 ours || empty || refuse
-if [ -e "$prefix/drive_c" ]; then
-  echo "wine-prefix.sh: $prefix lacks Wine's 32-bit half; making it anew" >&2
-  WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true
-  find "$prefix" -mindepth 1 -maxdepth 1 ! -name .osprel-lock ! -name .osprel-made -exec rm -rf {} +
-fi
-touch "$made"
-
 export WINEPREFIX="$prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-wineboot -i >/dev/null 2>&1
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
-cp /usr/share/wine/fonts/* "$prefix/drive_c/windows/Fonts/"
+
+if ! usable; then
+  if [ -e "$prefix/drive_c" ]; then
+    echo "wine-prefix.sh: $prefix lacks Wine's 32-bit half; making it anew" >&2
+    wineserver -k >/dev/null 2>&1 || true
+    find "$prefix" -mindepth 1 -maxdepth 1 ! -name .osprel-lock ! -name .osprel-made -exec rm -rf {} +
+  fi
+  touch "$made"
+  wineboot -i >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+  cp /usr/share/wine/fonts/* "$prefix/drive_c/windows/Fonts/"
+  wineserver -w
+  touch "$ready"
+fi
+
+# One key for 64-bit and 32-bit programs alike.
+wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' /v 'MS Shell Dlg 2' \
+  /d 'WenQuanYi Micro Hei' /f >/dev/null 2>&1
 wineserver -w
-touch "$ready"
+touch "$any_script_font"

@@ -1,6 +1,7 @@
 // The main dialog run inside the test, for what only its own process can
 // see: the order in which it reads and fills, its system menu, its icons, its
 // painting while minimised, and both dialogs' texts at every display scale.
+#include "afx/static_text.h"
 #include "app/about_box.h"
 #include "app/osprel_dlg.h"
 #include "res/resource.h"
@@ -435,6 +436,110 @@ TEST(DisplayScales, EachScaleCheckedInAProcessOfItsOwn)
     for (const int dpi : kDisplayScales) {
         scale.Set(dpi);
         EXPECT_EQ(RunAtScaleInNewProcess(dpi), 0u) << "at " << dpi << " dpi (the cases' output is above)";
+    }
+}
+
+// --- Names in scripts the template's bitmap font lacks ---
+
+LOGFONTW LogFontOf(HFONT font)
+{
+    LOGFONTW face{};
+    GetObjectW(font, sizeof face, &face);
+    return face;
+}
+
+bool IsTrueType(HWND control, HFONT font)
+{
+    const HDC dc = GetDC(control);
+    const HGDIOBJ old = SelectObject(dc, font);
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    return metrics.tmPitchAndFamily & TMPF_TRUETYPE;
+}
+
+HFONT FontOf(HWND window)
+{
+    return reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0));
+}
+
+// As the static draws it, read and drawn as UTF-16: the ANSI drawing
+// functions read bytes in the code page of the font's character set, not in
+// the program's UTF-8.
+bool FitsAsDrawn(HWND control)
+{
+    const std::wstring text = afx::WindowTextW(control);
+    const HDC dc = GetDC(control);
+    const HGDIOBJ old = SelectObject(dc, FontOf(control));
+    RECT bounds{};
+    DrawTextW(dc, text.c_str(), -1, &bounds, DT_CALCRECT | DT_SINGLELINE | DT_EXPANDTABS | DT_NOPREFIX);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    RECT client{};
+    GetClientRect(control, &client);
+    return bounds.right <= client.right;
+}
+
+// The template's font draws the characters of code page 1252 only. A value
+// with any other gets a TrueType font of the same size, made once and shared;
+// every other value, and every label, keeps the template's font. The ellipsis
+// follows the font the value is drawn in.
+TEST(MainDialog, DrawsEachValueInAFontThatHasItsCharacters)
+{
+    struct Case {
+        const char* name;
+        std::wstring owner;
+        std::wstring organisation;
+        bool ownerInAnyScriptFont;
+        bool organisationInAnyScriptFont;
+    };
+    const Case cases[] = {
+        {"Western European letters", L"Pr\u00FCferin \u00C6r\u00F8 Fa\u00E7ade", L"Gr\u00F6\u00DFen & Ma\u00DFe",
+         false, false},
+        {"a CJK owner, a Greek organisation", L"Pr\u00FCferin \u6D4B\u8BD5\u6240\u6709\u8005",
+         L"\u039F\u03C1\u03B3\u03B1\u03BD\u03B9\u03C3\u03BC\u03CC\u03C2", true, true},
+        {"a Cyrillic owner", L"\u0422\u0435\u0441\u0442\u043E\u0432\u044B\u0439", L"Test", true, false},
+        {"a letter 1252 has only a look-alike of", L"Test", L"\u0100bc Test", false, true},
+        {"beyond the Basic Multilingual Plane", L"\U0001D504\U0001D505 Test", L"Test", true, false},
+        // 3 px each as the template font's bars, 11 px drawn: cut only as drawn.
+        {"16 CJK characters, shortened", std::wstring(16, L'\u6D4B'), L"Test", true, false},
+        {"84 CJK characters, shortened", std::wstring(84, L'\u6D4B'), L"Test", true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetReaderValues({Utf16Text(RegKey::CurrentVersion, "RegisteredOwner", c.owner),
+                         Utf16Text(RegKey::CurrentVersion, "RegisteredOrganization", c.organisation)});
+        HFONT anyScriptFont = nullptr;
+        RunInside([&](InsideDlg& d) {
+            const HFONT dialogFont = FontOf(d.m_hWnd);
+            ASSERT_FALSE(IsTrueType(d.m_hWnd, dialogFont)) << "the template's font is a bitmap font";
+            for (HWND child = GetWindow(d.m_hWnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+                const int id = GetDlgCtrlID(child);
+                SCOPED_TRACE("control " + std::to_string(id));
+                const bool expected = (id == IDC_REG_OWNER && c.ownerInAnyScriptFont) ||
+                                      (id == IDC_REG_ORG && c.organisationInAnyScriptFont);
+                const HFONT font = FontOf(child);
+                if (!expected) {
+                    EXPECT_EQ(font, dialogFont);
+                } else {
+                    EXPECT_TRUE(!anyScriptFont || font == anyScriptFont) << "one font for the dialog";
+                    anyScriptFont = font;
+                    const LOGFONTW drawn = LogFontOf(font), made = LogFontOf(dialogFont);
+                    EXPECT_STREQ(drawn.lfFaceName, L"MS Shell Dlg 2");
+                    EXPECT_EQ(drawn.lfHeight, made.lfHeight);
+                    EXPECT_EQ(drawn.lfWeight, made.lfWeight);
+                    EXPECT_TRUE(IsTrueType(child, font));
+                }
+                if (id != -1 && !IsIcon(child)) {
+                    const DWORD ellipsis = GetWindowLongW(child, GWL_STYLE) & SS_ELLIPSISMASK;
+                    EXPECT_EQ(ellipsis != 0, !FitsAsDrawn(child));
+                }
+            }
+        });
+        if (anyScriptFont) {
+            EXPECT_EQ(GetObjectType(anyScriptFont), 0u) << "the font outlives its dialog";
+        }
     }
 }
 

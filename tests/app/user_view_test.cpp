@@ -159,7 +159,7 @@ TEST(MainWindow, ShowsNamesInAnyScriptWhole)
         DWORD ownerEllipsis;
     };
     const std::wstring greek127(127, L'\u03B1'), greek128(128, L'\u03B1');
-    const std::wstring cjk84(84, L'\u6D4B'), cjk85(85, L'\u6D4B');
+    const std::wstring cjk16(16, L'\u6D4B'), cjk84(84, L'\u6D4B'), cjk85(85, L'\u6D4B');
     const Case cases[] = {
         {"Latin with accents", L"Pr\u00FCferin \u00C6r\u00F8 Fa\u00E7ade", L"Gr\u00F6\u00DFen & Ma\u00DFe Pr\u00FCfstelle",
          L"Pr\u00FCferin \u00C6r\u00F8 Fa\u00E7ade", 0},
@@ -174,6 +174,9 @@ TEST(MainWindow, ShowsNamesInAnyScriptWhole)
         {"beyond the Basic Multilingual Plane", L"\U0001D504\U0001D505 Test", L"Test", L"\U0001D504\U0001D505 Test", 0},
         {"127 Greek letters: 255 bytes", greek127, L"Test", greek127, SS_ENDELLIPSIS},
         {"128 Greek letters: 257 bytes", greek128, L"Test", kNotAvailable, 0},
+        // Drawn in a TrueType font, since the template's has no CJK: 11 px each
+        // there, where the template's bars would have left room to spare.
+        {"16 CJK characters: too long as drawn", cjk16, L"Test", cjk16, SS_ENDELLIPSIS},
         {"84 CJK characters: 253 bytes", cjk84, L"Test", cjk84, SS_ENDELLIPSIS},
         {"85 CJK characters: 256 bytes", cjk85, L"Test", kNotAvailable, 0},
     };
