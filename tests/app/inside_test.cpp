@@ -314,7 +314,6 @@ int ExpectTemplateLayoutWhereTextsFit(HWND dialog, int templateId)
         const Control& t = made[i];
         const Control& c = shown[i];
         SCOPED_TRACE("control " + std::to_string(i) + " \"" + c.text + "\"");
-        const HWND window = i < windows.size() && c.id != -1 && !IsIcon(windows[i]) ? windows[i] : nullptr;
         EXPECT_EQ(c.place.left, t.place.left);
         EXPECT_EQ(c.place.top, t.place.top);
         EXPECT_EQ(c.place.bottom, t.place.bottom);
@@ -333,6 +332,7 @@ int ExpectTemplateLayoutWhereTextsFit(HWND dialog, int templateId)
             const DWORD added = c.style ^ t.style;
             EXPECT_EQ(added & ~(SS_ELLIPSISMASK | SS_NOPREFIX), 0u);
             EXPECT_EQ((added & SS_NOPREFIX) != 0, HasAmpersand(c.text) && !(t.style & SS_NOPREFIX));
+            const HWND window = i < windows.size() && c.id != -1 && !IsIcon(windows[i]) ? windows[i] : nullptr;
             if (window && !Fits(window))
                 EXPECT_NE(added & SS_ELLIPSISMASK, 0u) << "cut without an ellipsis";
             else
