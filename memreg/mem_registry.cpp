@@ -171,13 +171,9 @@ void Reset()
 void CreateKey(std::string_view path)
 {
     auto& keys = TheRegistry().keys;
-    const auto create = [&keys](std::string_view key) {
-        if (keys.find(key) == keys.end())
-            keys.emplace(key, Key());
-    };
     for (size_t slash = path.find('\\'); slash != std::string_view::npos; slash = path.find('\\', slash + 1))
-        create(path.substr(0, slash));
-    create(path);
+        keys.emplace(path.substr(0, slash), Key());
+    keys.emplace(path, Key());
 }
 
 void DeleteKey(std::string_view path)
