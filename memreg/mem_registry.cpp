@@ -1,10 +1,7 @@
-// The in-memory registry: keys and values under their lower-case names, and
-// handles, each pointing at its key. A fuzzer resets it for every input, so
-// it keeps what it has built for the next: a deleted key stays in the map,
-// marked as deleted, a closed handle's slot serves the next open, and every
-// path opened is kept once for the record of opens. Lookups fold the name
-// asked for into a buffer on the stack. So, past the first input, only the
-// values set allocate.
+// The in-memory registry: a map of keys to values, and the handles opened.
+// A fuzzer resets it for every input, so every allocation here counts: under
+// AddressSanitizer each one records its stack. Hence lookups by string_view,
+// and a Reset that keeps the room the record of opens and the handles took.
 #include "memreg/mem_registry.h"
 
 #include <algorithm>
@@ -15,86 +12,48 @@
 
 namespace {
 
-// Names are compared, and folded, eight bytes at a time: under the
-// sanitizers every load is checked, and a key's path is long. A memcmp
-// would be as quick but the fuzzer records every one as a hint.
-std::uint64_t Word(const char* at)
+// Names compare as Windows compares them, without regard to case, and keep
+// the spelling they were created with. Only ASCII letters fold: the names
+// the readers ask for are ASCII.
+char Lower(char c)
 {
-    std::uint64_t word;
-    std::memcpy(&word, at, sizeof word);
-    return word;
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-bool SameBytes(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    std::size_t i = 0;
-    for (; i + 8 <= a.size(); i += 8) {
-        if (Word(a.data() + i) != Word(b.data() + i))
-            return false;
-    }
-    for (; i < a.size(); ++i) {
-        if (a[i] != b[i])
-            return false;
-    }
-    return true;
-}
-
-// Orders names by length first, so that a lookup compares the bytes of
-// names of its own length only. Names are stored, and looked up, in lower case.
-struct ShortestFirst {
-    using is_transparent = void;
+struct NoCaseLess {
+    using is_transparent = void;   // lookups by string_view, without a copy
     bool operator()(std::string_view a, std::string_view b) const
     {
-        if (a.size() != b.size())
-            return a.size() < b.size();
-        std::size_t i = 0;
-        while (i + 8 <= a.size() && Word(a.data() + i) == Word(b.data() + i))
-            i += 8;
-        for (; i < a.size(); ++i) {
-            if (a[i] != b[i])
-                return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[i]);
-        }
-        return false;
+        return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                            [](char x, char y) { return Lower(x) < Lower(y); });
     }
 };
+
+bool SameName(std::string_view a, std::string_view b)
+{
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) { return Lower(x) == Lower(y); });
+}
 
 struct Value {
     DWORD type;
     std::string data;
 };
 
-struct Key {
-    bool exists = false;
-    std::map<std::string, Value, ShortestFirst> values;   // by lower-case name
-};
+using Key = std::map<std::string, Value, NoCaseLess>;   // by value name
 
 } // namespace
 
 struct HKEY__ {
-    bool live;
-    Key* key;   // null once the key is deleted
+    const Key* key;   // null once the key is deleted
     REGSAM access;
+    bool open;
 };
 
 namespace {
 
-// A path lately asked for, as its caller spelled it: the readers open the
-// same key over and over, and a fuzzer sets value after value in one.
-struct RecentPath {
-    bool valid = false;
-    std::string spelled;
-    std::string_view kept;   // its copy for the record of opens
-    Key* key = nullptr;      // its key's entry, deleted or not; null when there is none
-};
-
 struct Registry {
-    std::map<std::string, Key, ShortestFirst> keys;   // by lower-case path, deleted ones too
-    std::deque<HKEY__> handles;                      // live and closed; a deque never moves them
-    std::set<std::string, ShortestFirst> pathsOpened;
-    RecentPath recent[2];
-    int older = 0;   // the entry of `recent` to replace next
+    std::map<std::string, Key, NoCaseLess> keys;   // by path
+    std::deque<HKEY__> handles;   // all since Reset, closed ones too; a deque keeps each in place
     std::vector<memreg::Access> opens;
     memreg::Counters counters;
 };
@@ -105,103 +64,31 @@ Registry& TheRegistry()
     return registry;
 }
 
-char FoldedChar(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-// FoldedChar on each of eight bytes at once: a byte below 0x80 gets 0x20
-// when it lies in 'A'..'Z' (adding to its low seven bits carries into bit 7
-// from 'A' on, and from past 'Z' on).
-std::uint64_t FoldedWord(std::uint64_t word)
-{
-    constexpr std::uint64_t kOnes = 0x0101010101010101;
-    constexpr std::uint64_t kHigh = 0x8080808080808080;
-    const std::uint64_t low = word & ~kHigh;
-    const std::uint64_t fromA = low + (0x80 - 'A') * kOnes;
-    const std::uint64_t pastZ = low + (0x7F - 'Z') * kOnes;
-    const std::uint64_t upper = (fromA ^ pastZ) & ~word & kHigh;
-    return word | upper >> 2;
-}
-
-// A name in lower case, in a buffer of its own for names of ordinary length.
-class Folded {
-public:
-    explicit Folded(std::string_view name)
-    {
-        char* out = m_short;
-        if (name.size() > sizeof m_short) {
-            m_long.resize(name.size());
-            out = m_long.data();
-        }
-        std::size_t i = 0;
-        for (; i + 8 <= name.size(); i += 8) {
-            const std::uint64_t folded = FoldedWord(Word(name.data() + i));
-            std::memcpy(out + i, &folded, sizeof folded);
-        }
-        std::transform(name.begin() + i, name.end(), out + i, FoldedChar);
-        m_folded = std::string_view(out, name.size());
-    }
-    Folded(const Folded&) = delete;
-    Folded& operator=(const Folded&) = delete;
-
-    std::string_view view() const { return m_folded; }
-
-private:
-    char m_short[256];
-    std::string m_long;
-    std::string_view m_folded;
-};
-
-std::string_view Kept(std::string_view path)
-{
-    auto& paths = TheRegistry().pathsOpened;
-    auto found = paths.find(path);
-    return found != paths.end() ? *found : *paths.emplace(path).first;
-}
-
-// Entries of `keys` are never removed, so a recent path's entry stays its
-// own until a new entry is made.
-const RecentPath& Recent(std::string_view path)
-{
-    Registry& registry = TheRegistry();
-    for (const RecentPath& recent : registry.recent) {
-        if (recent.valid && SameBytes(recent.spelled, path))
-            return recent;
-    }
-    RecentPath& recent = registry.recent[registry.older];
-    registry.older = 1 - registry.older;
-    recent.spelled.assign(path);
-    recent.kept = Kept(path);
-    auto found = registry.keys.find(Folded(path).view());
-    recent.key = found == registry.keys.end() ? nullptr : &found->second;
-    recent.valid = true;
-    return recent;
-}
-
 Key* FindKey(std::string_view path)
 {
-    Key* key = Recent(path).key;
-    return key && key->exists ? key : nullptr;
+    auto& keys = TheRegistry().keys;
+    auto found = keys.find(path);
+    return found == keys.end() ? nullptr : &found->second;
 }
 
-HKEY__* LiveHandle(HKEY key)
+// Every path ever opened, once: the record of opens points into it, and
+// outlives each Reset without copying a path for every open.
+std::string_view Kept(std::string_view path)
+{
+    static std::set<std::string, std::less<>> paths;
+    auto found = paths.find(path);
+    if (found == paths.end())
+        found = paths.emplace(path).first;
+    return *found;
+}
+
+HKEY__* OpenHandle(HKEY key)
 {
     for (HKEY__& handle : TheRegistry().handles) {
         if (&handle == key)
-            return handle.live ? &handle : nullptr;
+            return handle.open ? &handle : nullptr;
     }
     return nullptr;
-}
-
-HKEY__& FreeHandle()
-{
-    auto& handles = TheRegistry().handles;
-    for (HKEY__& handle : handles) {
-        if (!handle.live)
-            return handle;
-    }
-    return handles.emplace_back();
 }
 
 } // namespace
@@ -214,15 +101,13 @@ LONG RegOpenKeyExA(HKEY root, LPCSTR subKey, DWORD, REGSAM access, PHKEY result)
         return ERROR_INVALID_PARAMETER;
     *result = nullptr;
     const std::string_view path = subKey ? subKey : "";
-    registry.opens.push_back({Recent(path).kept, access});
+    registry.opens.push_back({Kept(path), access});
     if (root != HKEY_LOCAL_MACHINE)
         return ERROR_INVALID_HANDLE;
-    Key* key = FindKey(path);
+    const Key* key = FindKey(path);
     if (!key)
         return ERROR_FILE_NOT_FOUND;
-    HKEY__& handle = FreeHandle();
-    handle = HKEY__{true, key, access};
-    *result = &handle;
+    *result = &registry.handles.emplace_back(HKEY__{key, access, true});
     return ERROR_SUCCESS;
 }
 
@@ -231,7 +116,7 @@ LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type
 {
     Registry& registry = TheRegistry();
     ++registry.counters.queries;
-    const HKEY__* handle = LiveHandle(key);
+    const HKEY__* handle = OpenHandle(key);
     if (!handle)
         return ERROR_INVALID_HANDLE;
     if (reserved || (data && !dataSize))
@@ -240,9 +125,8 @@ LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type
         return ERROR_ACCESS_DENIED;
     if (!handle->key)
         return ERROR_FILE_NOT_FOUND;   // deleted while open
-    auto& values = handle->key->values;
-    auto found = values.find(Folded(valueName ? valueName : "").view());
-    if (found == values.end())
+    auto found = handle->key->find(std::string_view(valueName ? valueName : ""));
+    if (found == handle->key->end())
         return ERROR_FILE_NOT_FOUND;
 
     const Value& value = found->second;
@@ -265,10 +149,10 @@ LONG RegCloseKey(HKEY key)
     Registry& registry = TheRegistry();
     if (key == HKEY_LOCAL_MACHINE)
         return ERROR_SUCCESS;
-    HKEY__* handle = LiveHandle(key);
+    HKEY__* handle = OpenHandle(key);
     if (!handle)
         return ERROR_INVALID_HANDLE;
-    handle->live = false;
+    handle->open = false;
     ++registry.counters.closes;
     return ERROR_SUCCESS;
 }
@@ -278,63 +162,47 @@ namespace memreg {
 void Reset()
 {
     Registry& registry = TheRegistry();
-    for (auto& [path, key] : registry.keys)
-        key = Key();
-    for (HKEY__& handle : registry.handles)
-        handle.live = false;
+    registry.keys.clear();
+    registry.handles.clear();
     registry.opens.clear();
     registry.counters = Counters{};
 }
 
 void CreateKey(std::string_view path)
 {
-    Registry& registry = TheRegistry();
-    const Folded folded(path);
-    const std::string_view name = folded.view();
-    const auto create = [&registry](std::string_view key) {
-        auto found = registry.keys.find(key);
-        if (found == registry.keys.end()) {
-            found = registry.keys.emplace(key, Key()).first;
-            for (RecentPath& recent : registry.recent)
-                recent.valid = false;   // it may have been without an entry
-        }
-        found->second.exists = true;
-    };
-    for (size_t slash = name.find('\\'); slash != std::string_view::npos; slash = name.find('\\', slash + 1))
-        create(name.substr(0, slash));
-    create(name);
+    auto& keys = TheRegistry().keys;
+    for (size_t slash = path.find('\\'); slash != std::string_view::npos; slash = path.find('\\', slash + 1))
+        keys.emplace(path.substr(0, slash), Key());
+    keys.emplace(path, Key());
 }
 
 void DeleteKey(std::string_view path)
 {
     Registry& registry = TheRegistry();
-    const Folded folded(path);
-    const std::string_view deleted = folded.view();
-    for (auto& [keyPath, key] : registry.keys) {
-        const std::string_view candidate = keyPath;
-        const bool inside = candidate.substr(0, deleted.size()) == deleted &&
-                            (candidate.size() == deleted.size() || candidate[deleted.size()] == '\\');
-        if (!inside)
+    for (auto it = registry.keys.begin(); it != registry.keys.end();) {
+        const std::string_view candidate = it->first;
+        const bool inside = SameName(candidate.substr(0, path.size()), path) &&
+                            (candidate.size() == path.size() || candidate[path.size()] == '\\');
+        if (!inside) {
+            ++it;
             continue;
+        }
         for (HKEY__& handle : registry.handles) {
-            if (handle.key == &key)
+            if (handle.key == &it->second)
                 handle.key = nullptr;
         }
-        key = Key();
+        it = registry.keys.erase(it);
     }
 }
 
 void SetValue(std::string_view path, std::string_view name, DWORD type, std::string_view data)
 {
-    Key* key = FindKey(path);
-    if (!key) {
+    if (!FindKey(path))
         CreateKey(path);
-        key = FindKey(path);
-    }
-    const Folded folded(name);
-    auto found = key->values.find(folded.view());
-    if (found == key->values.end())
-        key->values.emplace(folded.view(), Value{type, std::string(data)});
+    Key& key = *FindKey(path);
+    auto found = key.find(name);
+    if (found == key.end())
+        key.emplace(name, Value{type, std::string(data)});
     else
         found->second = Value{type, std::string(data)};
 }
@@ -344,9 +212,9 @@ void DeleteValue(std::string_view path, std::string_view name)
     Key* key = FindKey(path);
     if (!key)
         return;
-    auto found = key->values.find(Folded(name).view());
-    if (found != key->values.end())
-        key->values.erase(found);
+    auto found = key->find(name);
+    if (found != key->end())
+        key->erase(found);
 }
 
 const std::vector<Access>& Opens()
@@ -363,7 +231,7 @@ std::size_t OpenHandleCount()
 {
     const auto& handles = TheRegistry().handles;
     return static_cast<std::size_t>(
-        std::count_if(handles.begin(), handles.end(), [](const HKEY__& h) { return h.live; }));
+        std::count_if(handles.begin(), handles.end(), [](const HKEY__& handle) { return handle.open; }));
 }
 
 } // namespace memreg
