@@ -9,7 +9,6 @@
 #include "res/resource.h"
 
 #include <algorithm>
-#include <vector>
 
 namespace {
 
@@ -20,13 +19,6 @@ HICON LoadAppIcon()
 {
     const char* name = MAKEINTRESOURCEA(IDI_APP);
     return LoadIconA(AfxFindResourceHandle(name, RT_GROUP_ICON), name);
-}
-
-LONG TopOf(HWND control)
-{
-    RECT place{};
-    GetWindowRect(control, &place);
-    return place.top;
 }
 
 } // namespace
@@ -141,18 +133,19 @@ bool COsprelDlg::PreTranslateMessage(const MSG& message)
     return true;
 }
 
-// The rows from the top down as the window shows them: the label (the static
-// just before its value in the template), a tab, and the value's whole text,
-// not the shortened drawing. CR LF ends each line, as text on the clipboard does.
+// The rows from the top down, as the template lays them out: each value
+// control follows its label. A line is the label, a tab and the value's whole
+// text, not the shortened drawing; CR LF ends it, as text on the clipboard does.
 std::wstring COsprelDlg::RowsAsText() const
 {
-    std::vector<HWND> values;
-    values.reserve(kValueRows.size());
-    for (const ValueRow& row : kValueRows)
-        values.push_back(GetDlgItem(m_hWnd, row.control));
-    std::stable_sort(values.begin(), values.end(), [](HWND a, HWND b) { return TopOf(a) < TopOf(b); });
+    const auto isValue = [](int id) {
+        const auto hasId = [id](const ValueRow& row) { return row.control == id; };
+        return std::any_of(kValueRows.begin(), kValueRows.end(), hasId);
+    };
     std::wstring text;
-    for (const HWND value : values)
-        text += afx::WindowTextW(GetWindow(value, GW_HWNDPREV)) + L'\t' + afx::WindowTextW(value) + L"\r\n";
+    for (HWND child = GetWindow(m_hWnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (isValue(GetDlgCtrlID(child)))
+            text += afx::WindowTextW(GetWindow(child, GW_HWNDPREV)) + L'\t' + afx::WindowTextW(child) + L"\r\n";
+    }
     return text;
 }

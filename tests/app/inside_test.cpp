@@ -1,7 +1,6 @@
 // The main dialog run inside the test, for what only its own process can
 // see: the order in which it reads and fills, its system menu, its icons, its
 // painting while minimised, and both dialogs' texts at every display scale.
-#include "afx/static_text.h"
 #include "app/about_box.h"
 #include "app/osprel_dlg.h"
 #include "res/resource.h"
@@ -464,23 +463,6 @@ HFONT FontOf(HWND window)
     return reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0));
 }
 
-// As the static draws it, read and drawn as UTF-16: the ANSI drawing
-// functions read bytes in the code page of the font's character set, not in
-// the program's UTF-8.
-bool FitsAsDrawn(HWND control)
-{
-    const std::wstring text = afx::WindowTextW(control);
-    const HDC dc = GetDC(control);
-    const HGDIOBJ old = SelectObject(dc, FontOf(control));
-    RECT bounds{};
-    DrawTextW(dc, text.c_str(), -1, &bounds, DT_CALCRECT | DT_SINGLELINE | DT_EXPANDTABS | DT_NOPREFIX);
-    SelectObject(dc, old);
-    ReleaseDC(control, dc);
-    RECT client{};
-    GetClientRect(control, &client);
-    return bounds.right <= client.right;
-}
-
 // The template's font draws the characters of code page 1252 only. A value
 // with any other gets a TrueType font of the same size, made once and shared;
 // every other value, and every label, keeps the template's font. The ellipsis
@@ -533,7 +515,7 @@ TEST(MainDialog, DrawsEachValueInAFontThatHasItsCharacters)
                 }
                 if (id != -1 && !IsIcon(child)) {
                     const DWORD ellipsis = GetWindowLongW(child, GWL_STYLE) & SS_ELLIPSISMASK;
-                    EXPECT_EQ(ellipsis != 0, !FitsAsDrawn(child));
+                    EXPECT_EQ(ellipsis != 0, !Fits(child));
                 }
             }
         });

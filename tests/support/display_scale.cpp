@@ -109,14 +109,17 @@ bool Overlap(const RECT& a, const RECT& b)
     return IntersectRect(&shared, &a, &b) != FALSE;
 }
 
+// Read and drawn as UTF-16: the ANSI drawing functions read bytes in the code
+// page of the font's character set, not in the process's (UTF-8).
 int OneLineTextWidth(HWND control)
 {
-    const std::string text = WindowTextOf(control);
+    wchar_t text[512] = {};
+    GetWindowTextW(control, text, 512);
     const HDC dc = GetDC(control);
     const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(control, WM_GETFONT, 0, 0)));
     const bool noPrefix = GetWindowLongA(control, GWL_STYLE) & SS_NOPREFIX;
     RECT bounds{};
-    DrawTextA(dc, text.c_str(), -1, &bounds,
+    DrawTextW(dc, text, -1, &bounds,
               DT_CALCRECT | DT_SINGLELINE | DT_EXPANDTABS | (noPrefix ? DT_NOPREFIX : 0));
     SelectObject(dc, old);
     ReleaseDC(control, dc);
