@@ -92,6 +92,11 @@ SEEDS = {
     "texts_as_dword": registry(BOTH_KEYS, *[record(n, REG_DWORD, struct.pack("<I", 0x00333231)) for n in VALUES]),
     "lanman_terminal_server": registry(BOTH_KEYS, record("ProductType", REG_SZ, sz("LanmanNT")),
                                        record("ProductSuite", REG_MULTI_SZ, multi_sz("Terminal Server"))),
+    # "Terminal Server" first names an edition only before Windows 2000.
+    **{f"terminal_server_on_{version.replace('.', '_') or 'empty'}":
+       registry(BOTH_KEYS, record("CurrentVersion", REG_SZ, sz(version)), record("ProductType", REG_SZ, sz("ServerNT")),
+                record("ProductSuite", REG_MULTI_SZ, multi_sz("Terminal Server", "DataCenter")))
+       for version in ("4.0", "3.51", "5.0", "6.3", "10.0", "40.1", "04", "4a", "")},
     "suite_first_empty": registry(BOTH_KEYS, record("ProductType", REG_SZ, sz("WinNT")),
                                   record("ProductSuite", REG_MULTI_SZ, multi_sz("", "Enterprise"))),
     "suite_300_bytes": registry(BOTH_KEYS, record("ProductType", REG_SZ, sz("ServerNT")),
@@ -117,7 +122,7 @@ def dictionary():
     """Every value name as a record's start in either key, and the words the readers look for."""
     words = [bytes([bit - 1]) + name.encode("latin-1") + b"\0" for name in VALUES for bit in (1, 2)]
     words += [sz(w) for w in ("Windows 10", "22000", "WinNT", "ServerNT", "LanmanNT", "Terminal Server",
-                              "Enterprise")]
+                              "Enterprise", "4.0", "5.0")]
     escaped = ("".join(chr(c) if 0x20 <= c < 0x7F and c not in b'"\\' else f"\\x{c:02x}" for c in w) for w in words)
     return "".join(f'"{w}"\n' for w in escaped)
 

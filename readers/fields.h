@@ -56,6 +56,9 @@ inline constexpr Field kServicePack{"ServicePack", &R::GetServicePack, kCurrentV
                                     K::Text, kNotAvailable};
 inline constexpr Field kProcessorType{"ProcessorType", &R::GetProcessorType, kCurrentVersionKey,
                                       {"CurrentType"}, K::Text, kNotAvailable};
+// A first suite of "Terminal Server" also reads the version number (the
+// version line's first value, in its key): only before Windows 2000 did that
+// suite name an edition of its own.
 inline constexpr Field kProductType{"ProductType", &R::GetProductType, kProductOptionsKey,
                                     {"ProductType", "ProductSuite"}, K::ProductType, kUnableToCalculate};
 inline constexpr Field kSourcePath{"SourcePath", &R::GetSourcePath, kCurrentVersionKey, {"SourcePath"},

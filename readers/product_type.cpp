@@ -20,20 +20,54 @@ constexpr Naming kProductTypes[] = {
     {"LanmanNT", "Windows NT Domain Controller"},
 };
 
-constexpr Naming kSuites[] = {
-    {"Terminal Server", "Windows Terminal Server Edition"},
-    {"Enterprise", "Windows NT Enterprise Edition"},
-};
+constexpr Naming kTerminalServer = {"Terminal Server", "Windows Terminal Server Edition"};
+constexpr Naming kEnterprise = {"Enterprise", "Windows NT Enterprise Edition"};
+
+bool Leads(const char* text, const Naming& naming)
+{
+    return std::strncmp(text, naming.leading, std::strlen(naming.leading)) == 0;
+}
 
 // The first naming whose leading characters `text` begins with, or `text`.
 template <size_t N>
-CString Named(const CString& text, const Naming (&namings)[N], const CString& otherwise)
+CString Named(const CString& text, const Naming (&namings)[N])
 {
     for (const Naming& naming : namings) {
-        if (std::strncmp(text, naming.leading, std::strlen(naming.leading)) == 0)
+        if (Leads(text, naming))
             return naming.shown;
     }
-    return otherwise;
+    return text;
+}
+
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// Whether a version number such as "4.0" or "3.51" names Windows NT 4.0 or
+// older: its whole number, the digits up to the first dot or the end, is
+// below 5. Anything that is not such a number is no old version.
+bool IsBeforeWindows2000(const char* version)
+{
+    const char* end = version;
+    while (IsDigit(*end))
+        ++end;
+    if (end == version || (*end != '.' && *end != '\0'))
+        return false;
+    while (end - version > 1 && *version == '0')
+        ++version;   // leading zeros
+    return end - version == 1 && *version < '5';
+}
+
+// Since Windows 2000 every Windows lists the "Terminal Server" suite, which
+// is part of every edition; only on NT 4.0 and older did it name a product
+// of its own. The version number is the one the version line reads.
+bool IsTerminalServerEdition()
+{
+    const Field& version = fields::kVersionText;
+    const RegistryKey key(version.key);
+    CString number;
+    return key.QueryText(version.values[0], REG_SZ, number) && IsBeforeWindows2000(number);
 }
 
 } // namespace
@@ -45,11 +79,15 @@ CString COsprelReaders::GetProductType()
     CString productType;
     if (!key.QueryText(field.values[0], REG_SZ, productType))
         return field.fallback;
-    CString shown = Named(productType, kProductTypes, productType);   // not const: returned by move
+    CString shown = Named(productType, kProductTypes);   // not const: returned by move
 
     // Only the first text of the list counts: QueryText stops at its zero byte.
     CString firstSuite;
     if (!key.QueryText(field.values[1], REG_MULTI_SZ, firstSuite))
         return shown;
-    return Named(firstSuite, kSuites, shown);
+    if (Leads(firstSuite, kTerminalServer))
+        return IsTerminalServerEdition() ? CString(kTerminalServer.shown) : shown;
+    if (Leads(firstSuite, kEnterprise))
+        return kEnterprise.shown;
+    return shown;
 }

@@ -185,9 +185,16 @@ const HostileCase kCases[] = {
      {Text(PO, "ProductType", Sz("WinNT" + std::string(260, 't'))),
       Text(PO, "ProductSuite", MultiSz({"Enterprise"}), REG_MULTI_SZ)},
      {{IDC_PRODUCT_TYPE, "Unable to calculate"}}},
-    {"TerminalServerReplacesDomainController",
-     {Text(PO, "ProductType", Sz("LanmanNT")), Text(PO, "ProductSuite", MultiSz({"Terminal Server"}), REG_MULTI_SZ)},
-     {{IDC_PRODUCT_TYPE, "Windows Terminal Server Edition"}}},
+    // "Terminal Server" first: an edition of its own on NT 4.0, and on every
+    // later Windows only the suite it lists.
+    {"TerminalServerReplacesDomainControllerOnNt4",
+     {Text(CV, "CurrentVersion", Sz("4.0")), Text(PO, "ProductType", Sz("LanmanNT")),
+      Text(PO, "ProductSuite", MultiSz({"Terminal Server"}), REG_MULTI_SZ)},
+     {{IDC_VERSION, "4.0"}, {IDC_PRODUCT_TYPE, "Windows Terminal Server Edition"}}},
+    {"TerminalServerListedOnWindows10",
+     {Text(CV, "CurrentVersion", Sz("6.3")), Text(PO, "ProductType", Sz("WinNT")),
+      Text(PO, "ProductSuite", MultiSz({"Terminal Server"}), REG_MULTI_SZ)},
+     {{IDC_VERSION, "6.3"}, {IDC_PRODUCT_TYPE, "Windows NT Workstation"}}},
 
     // A non-English owner: two bytes in UTF-8, the ANSI code page of the
     // program and of these tests, given back as those bytes.

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace {
 
 void SetFullRegistry()
@@ -66,6 +68,24 @@ TEST(ReaderAccess, VersionQueriesTheBuildOnlyForWindows10)
                          {RegKey::CurrentVersion, "CurrentBuildNumber", REG_SZ, Sz("22631")}});
         COsprelReaders::GetVersionText();
         EXPECT_EQ(memreg::GetCounters().queries, queries) << productName;
+    }
+}
+
+// The product type opens the version's key, for query only and closed again,
+// only when the first suite is "Terminal Server".
+TEST(ReaderAccess, ProductTypeReadsTheVersionOnlyForTerminalServer)
+{
+    for (const auto& [suite, keys, queries] : {std::tuple{"Terminal Server", 2u, 3u}, std::tuple{"Enterprise", 1u, 2u}}) {
+        SetReaderValues({{RegKey::CurrentVersion, "CurrentVersion", REG_SZ, Sz("4.0")},
+                         {RegKey::ProductOptions, "ProductType", REG_SZ, Sz("ServerNT")},
+                         {RegKey::ProductOptions, "ProductSuite", REG_MULTI_SZ, MultiSz({suite})}});
+        COsprelReaders::GetProductType();
+        const memreg::Counters counters = memreg::GetCounters();
+        EXPECT_EQ(counters.opens, keys) << suite;
+        EXPECT_EQ(counters.queries, queries) << suite;
+        EXPECT_EQ(counters.closes, keys) << suite;
+        for (const memreg::Access& open : memreg::Opens())
+            EXPECT_EQ(open.access, KEY_QUERY_VALUE) << suite;
     }
 }
 

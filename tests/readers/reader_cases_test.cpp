@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <utility>
 
 namespace {
 
@@ -54,6 +55,22 @@ ReaderCase WindowsName(const char* name, const char* productName, const char* bu
              Text(CV, "CurrentBuildNumber", build)},
             {{"VersionText", shown}, {"BuildNumber", build}}};
 }
+
+// The product options of a Windows whose version number is `version` (none
+// when null), and the product type line they give.
+ReaderCase Edition(const char* name, const char* version, const char* type, RegValue suites, const char* shown)
+{
+    ReaderCase c{name, {ProductType(type), std::move(suites)}, {{"ProductType", shown}}};
+    if (version) {
+        c.values.push_back(Text(CV, "CurrentVersion", version));
+        c.expected["VersionText"] = version;
+    }
+    return c;
+}
+
+const RegValue kEmptySuiteList{PO, "ProductSuite", kMultiSz, std::string(2, '\0')};
+const RegValue kTerminalServer = Suites({"Terminal Server"});
+const RegValue kTerminalServerDataCenter = Suites({"Terminal Server", "DataCenter"});
 
 // Times are UTC: ctest runs these tests with TZ=UTC.
 const ReaderCase kCases[] = {
@@ -129,12 +146,42 @@ const ReaderCase kCases[] = {
     {"DomainController", {ProductType("LanmanNT")}, {{"ProductType", "Windows NT Domain Controller"}}},
     {"ServerEnterprise", {ProductType("ServerNT"), Suites({"Enterprise"})},
      {{"ProductType", "Windows NT Enterprise Edition"}}},
-    {"DomainControllerTerminalServer", {ProductType("LanmanNT"), Suites({"Terminal Server"})},
-     {{"ProductType", "Windows Terminal Server Edition"}}},
+    Edition("DomainControllerTerminalServer", "4.0", "LanmanNT", kTerminalServer, "Windows Terminal Server Edition"),
     {"EnterpriseFirst", {ProductType("WinNT"), Suites({"Enterprise", "Terminal Server"})},
      {{"ProductType", "Windows NT Enterprise Edition"}}},
-    {"TerminalServerFirst", {ProductType("WinNT"), Suites({"Terminal Server", "Enterprise"})},
-     {{"ProductType", "Windows Terminal Server Edition"}}},
+    Edition("EnterpriseFirstOnWindows10", "6.3", "ServerNT", Suites({"Enterprise", "Terminal Server"}),
+            "Windows NT Enterprise Edition"),
+    Edition("TerminalServerFirst", "4.0", "WinNT", Suites({"Terminal Server", "Enterprise"}),
+            "Windows Terminal Server Edition"),
+
+    // "Terminal Server" first names an edition only up to Windows NT 4.0:
+    // from Windows 2000 on every Windows lists that suite. Real machines:
+    Edition("WindowsXp", "5.1", "WinNT", kEmptySuiteList, "Windows NT Workstation"),
+    Edition("Windows7", "6.1", "WinNT", kTerminalServer, "Windows NT Workstation"),
+    Edition("Windows10", "6.3", "WinNT", kTerminalServer, "Windows NT Workstation"),
+    Edition("Server2019", "6.3", "ServerNT", kTerminalServerDataCenter, "Windows NT Server"),
+    Edition("Nt4TerminalServerEdition", "4.0", "ServerNT", kTerminalServer, "Windows Terminal Server Edition"),
+    Edition("Windows2000TerminalServices", "5.0", "ServerNT", kTerminalServer, "Windows NT Server"),
+    // The version's whole number, up to its first dot or its end, below 5.
+    Edition("Nt351", "3.51", "ServerNT", kTerminalServer, "Windows Terminal Server Edition"),
+    Edition("VersionWithoutDot", "4", "ServerNT", kTerminalServer, "Windows Terminal Server Edition"),
+    Edition("VersionLeadingZero", "04.0", "ServerNT", kTerminalServer, "Windows Terminal Server Edition"),
+    Edition("VersionFiveWithoutDot", "5", "ServerNT", kTerminalServer, "Windows NT Server"),
+    Edition("Server2003", "5.2", "ServerNT", kTerminalServer, "Windows NT Server"),
+    Edition("VersionTen", "10.0", "ServerNT", kTerminalServer, "Windows NT Server"),
+    Edition("VersionForty", "40.1", "ServerNT", kTerminalServer, "Windows NT Server"),
+    Edition("VersionMissing", nullptr, "ServerNT", kTerminalServer, "Windows NT Server"),
+    Edition("VersionEmpty", "", "ServerNT", kTerminalServer, "Windows NT Server"),
+    Edition("VersionNotANumber", "x4.0", "ServerNT", kTerminalServer, "Windows NT Server"),
+    Edition("VersionDotFirst", ".4", "ServerNT", kTerminalServer, "Windows NT Server"),
+    Edition("VersionLettersAfterNumber", "4a.0", "ServerNT", kTerminalServer, "Windows NT Server"),
+    {"VersionTooLong", {ProductType("ServerNT"), kTerminalServer, Text(CV, "CurrentVersion", "4." + std::string(253, '0'))},
+     {{"ProductType", "Windows NT Server"}}},
+    Edition("TerminalServerTooLongOnNt4", "4.0", "ServerNT",
+            {PO, "ProductSuite", kMultiSz, MultiSz({"Terminal Server", std::string(290, 'x')})}, "Windows NT Server"),
+    Edition("TerminalServerAsLeadOnNt4", "4.0", "WinNT", Suites({"Terminal Servers"}),
+            "Windows Terminal Server Edition"),
+    Edition("TerminalServerCutOnNt4", "4.0", "WinNT", Suites({"Terminal Serve"}), "Windows NT Workstation"),
     {"FirstSuiteEmpty", {ProductType("ServerNT"), Suites({"", "Enterprise"})},
      {{"ProductType", "Windows NT Server"}}},
     {"SuiteAsPlainText", {ProductType("WinNT"), Text(PO, "ProductSuite", "Enterprise Plus")},
