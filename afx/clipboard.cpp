@@ -26,6 +26,22 @@ HGLOBAL GlobalCopy(const std::wstring& text)
     return memory;
 }
 
+// Clipboard managers and remote-desktop clients hold the clipboard open for
+// a few milliseconds after each change: ask again, for up to half a second,
+// before giving up. The window answers nothing meanwhile, so no longer.
+bool OpenClipboardPatiently(HWND owner)
+{
+    constexpr DWORD kPatienceMs = 500;
+    constexpr DWORD kPauseMs = 10;
+    const DWORD start = GetTickCount();
+    while (!OpenClipboard(owner)) {
+        if (GetTickCount() - start >= kPatienceMs)
+            return false;
+        Sleep(kPauseMs);
+    }
+    return true;
+}
+
 } // namespace
 
 bool IsCopyKey(UINT virtualKey)
@@ -38,7 +54,7 @@ bool CopyToClipboard(HWND owner, const std::wstring& text)
     const HGLOBAL memory = GlobalCopy(text);
     if (!memory)
         return false;
-    if (!OpenClipboard(owner)) {
+    if (!OpenClipboardPatiently(owner)) {
         GlobalFree(memory);
         return false;
     }

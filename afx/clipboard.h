@@ -13,8 +13,9 @@ namespace afx {
 bool IsCopyKey(UINT virtualKey);
 
 // Puts `text` on the clipboard as Unicode text, in place of whatever was
-// there, with `owner` as the clipboard's owner. False when the clipboard
-// cannot be had (another program holds it open) or the memory not found.
+// there, with `owner` as the clipboard's owner. Another program holding the
+// clipboard open is waited for, up to half a second. False when the
+// clipboard cannot be had by then, or the memory not found.
 bool CopyToClipboard(HWND owner, const std::wstring& text);
 
 } // namespace afx

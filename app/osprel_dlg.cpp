@@ -129,7 +129,8 @@ bool COsprelDlg::PreTranslateMessage(const MSG& message)
 {
     if (message.message != WM_KEYDOWN || !afx::IsCopyKey(static_cast<UINT>(message.wParam)))
         return false;
-    afx::CopyToClipboard(m_hWnd, RowsAsText());
+    if (!afx::CopyToClipboard(m_hWnd, RowsAsText()))
+        MessageBeep(MB_OK);   // the clipboard was held too long: no copy, and the user hears so
     return true;
 }
 

@@ -273,6 +273,53 @@ TEST(Copy, CtrlCAndCtrlInsertPutTheRowsOnTheClipboard)
     }
 }
 
+// Clipboard managers hold the clipboard for a moment after each change: the
+// copy waits for it up to half a second. Held longer, the copy is given up
+// (with a beep) and the window answers again while the clipboard is held.
+TEST(Copy, WaitsHalfASecondForAClipboardAnotherProgramHolds)
+{
+    SetReaderValues(kFullRegistry);
+    OsprelProcess osprel;
+    const HWND dialog = osprel.WaitForMainWindow();
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(EmptyTheClipboard());
+    ASSERT_TRUE(OsprelProcess::Type(dialog, {VK_CONTROL, 'C'}));
+    const std::wstring rows = WaitForClipboardText();
+    ASSERT_FALSE(rows.empty());
+
+    struct Case {
+        const char* name;
+        DWORD heldMs;
+        bool copied;
+    };
+    for (const Case& c : {Case{"held 250 ms", 250, true}, Case{"held 2.5 s", 2500, false}}) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(EmptyTheClipboard());
+        ASSERT_TRUE(OpenClipboard(nullptr));
+        const bool typed = OsprelProcess::Type(dialog, {VK_CONTROL, 'C'});
+        DWORD_PTR answer = 0;
+        if (c.heldMs > 1500) {
+            Sleep(1500);
+            EXPECT_NE(SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 500, &answer), 0)
+                << "the window answers while the clipboard is still held";
+            Sleep(c.heldMs - 1500);
+        } else {
+            Sleep(c.heldMs);
+        }
+        CloseClipboard();
+        ASSERT_TRUE(typed);
+        if (c.copied) {
+            EXPECT_TRUE(WaitForClipboardText() == rows);
+        } else {
+            Sleep(500);
+            EXPECT_TRUE(ClipboardText().empty()) << "nothing copied once the clipboard is free again";
+        }
+    }
+    ASSERT_TRUE(OsprelProcess::Type(dialog, {VK_ESCAPE}));
+    DWORD exitCode = 1;
+    EXPECT_TRUE(osprel.WaitForExit(exitCode));
+}
+
 // Keys reach the program in the order typed: once Esc has ended it, C is done with.
 TEST(Copy, CAloneCopiesNothing)
 {
