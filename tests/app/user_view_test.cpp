@@ -22,35 +22,15 @@ struct Row {
 };
 using Rows = std::vector<Row>;
 
-const std::vector<RegValue> kFullRegistry = {
-    {RegKey::CurrentVersion, "CurrentVersion", REG_SZ, Sz("4.0")},
-    {RegKey::CurrentVersion, "ProductName", REG_SZ, Sz("Osprel Test Edition")},
-    {RegKey::CurrentVersion, "CurrentBuildNumber", REG_SZ, Sz("1381")},
-    {RegKey::CurrentVersion, "CSDVersion", REG_SZ, Sz("Service Pack 6")},
-    {RegKey::CurrentVersion, "Plus! VersionNumber", REG_SZ, Sz("IE 5 6.0")},
-    {RegKey::CurrentVersion, "CurrentType", REG_SZ, Sz("Uniprocessor Free")},
-    {RegKey::CurrentVersion, "RegisteredOrganization", REG_SZ, Sz("Test Organisation")},
-    {RegKey::CurrentVersion, "RegisteredOwner", REG_SZ, Sz("Test Owner")},
-    {RegKey::CurrentVersion, "InstallDate", REG_DWORD, Dword(889261500)},   // 1998-03-07 09:05 UTC
-    {RegKey::CurrentVersion, "SourcePath", REG_SZ, Sz("D:\\I386")},
-    {RegKey::CurrentVersion, "SystemRoot", REG_SZ, Sz("C:\\WINNT")},
-    {RegKey::ProductOptions, "ProductType", REG_SZ, Sz("LanmanNT")},
-};
+const std::vector<RegValue>& kFullRegistry = FullRegistry();
 
 // The tests run with TZ=UTC.
-const Rows kFullRegistryRows = {
-    {IDC_VERSION, "Osprel Test Edition"},
-    {IDC_BUILD, "1381"},
-    {IDC_SERVICE_PACK, "Service Pack 6"},
-    {IDC_PLUS_VERSION, "IE 5 6.0"},
-    {IDC_PROCESSOR_TYPE, "Uniprocessor Free"},
-    {IDC_PRODUCT_TYPE, "Windows NT Domain Controller"},
-    {IDC_REG_ORG, "Test Organisation"},
-    {IDC_REG_OWNER, "Test Owner"},
-    {IDC_INSTALL_DATE, "07 March 1998, 09:05:00"},
-    {IDC_SOURCE_PATH, "D:\\I386"},
-    {IDC_SYSTEM_ROOT, "C:\\WINNT"},
-};
+const Rows kFullRegistryRows = [] {
+    Rows rows;
+    for (const ValueRow& row : COsprelDlg::kValueRows)
+        rows.push_back({row.control, FullRegistryTexts().at(row.field.name).c_str()});
+    return rows;
+}();
 
 Rows FallbackRows()
 {
@@ -63,11 +43,8 @@ Rows FallbackRows()
 // What 64-bit Windows keeps for 32-bit programs in place of the machine's own
 // values, as a stale copy after an in-place upgrade would be.
 const std::vector<RegValue> kStaleCopyFor32BitPrograms = {
-    {RegKey::CurrentVersion, "CurrentVersion", REG_SZ, Sz("3.51")},
-    {RegKey::CurrentVersion, "ProductName", REG_SZ, Sz("Stale Copy Edition")},
-    {RegKey::CurrentVersion, "CurrentBuildNumber", REG_SZ, Sz("1057")},
-    {RegKey::CurrentVersion, "RegisteredOwner", REG_SZ, Sz("Stale Owner")},
-    {RegKey::CurrentVersion, "InstallDate", REG_DWORD, Dword(0)},
+    Text(CV, "CurrentVersion", "3.51"), Text(CV, "ProductName", "Stale Copy Edition"),
+    Text(CV, "CurrentBuildNumber", "1057"), Text(CV, "RegisteredOwner", "Stale Owner"), Date(Dword(0)),
 };
 
 void ExpectRows(HWND dialog, const Rows& rows)
@@ -132,8 +109,8 @@ std::vector<RegValue> WithNames(const std::wstring& owner, const std::wstring& o
     for (const RegValue& v : kFullRegistry)
         if (v.name != "RegisteredOwner" && v.name != "RegisteredOrganization")
             values.push_back(v);
-    values.push_back(Utf16Text(RegKey::CurrentVersion, "RegisteredOwner", owner));
-    values.push_back(Utf16Text(RegKey::CurrentVersion, "RegisteredOrganization", organisation));
+    values.push_back(Utf16Text(CV, "RegisteredOwner", owner));
+    values.push_back(Utf16Text(CV, "RegisteredOrganization", organisation));
     return values;
 }
 
@@ -196,22 +173,6 @@ TEST(MainWindow, ShowsNamesInAnyScriptWhole)
     }
 }
 
-// Labels lie inside the client area and over no other control.
-void ExpectLabelsInTheirOwnPlaces(HWND dialog)
-{
-    RECT client{};
-    GetClientRect(dialog, &client);
-    const std::vector<Control> controls = Controls(dialog);
-    for (const Control& label : controls) {
-        if (!label.isLabel)
-            continue;
-        SCOPED_TRACE(label.text);
-        EXPECT_LE(label.place.right, client.right);
-        for (const Control& other : controls)
-            EXPECT_TRUE(&other == &label || !Overlap(label.place, other.place)) << "over \"" << other.text << '"';
-    }
-}
-
 TEST(MainWindow, AtEveryScaleLongValuesAreShortenedAndKeptWhole)
 {
     SetReaderValues(RegistryOf(kScaledValues));
@@ -227,11 +188,11 @@ TEST(MainWindow, AtEveryScaleLongValuesAreShortenedAndKeptWhole)
             EXPECT_EQ(WindowText(control), v.text) << "the control keeps the whole value";
             EXPECT_EQ(GetWindowLongA(control, GWL_STYLE) & SS_ELLIPSISMASK, LONG(v.ellipsis)) << v.text;
         }
-        ExpectLabelsInTheirOwnPlaces(dialog);
+        EXPECT_EQ(LabelsOutOfPlace(dialog), std::vector<std::string>{});
         PostMessageA(dialog, WM_SYSCOMMAND, IDM_ABOUT, 0);
         const HWND about = osprel.WaitForWindow("About Osprel");
         ASSERT_NE(about, nullptr);
-        ExpectLabelsInTheirOwnPlaces(about);
+        EXPECT_EQ(LabelsOutOfPlace(about), std::vector<std::string>{});
         if (dpi == 96)
             ExpectExactlyTheTemplate(about, IDD_ABOUT);
     }
@@ -324,9 +285,9 @@ TEST(AboutBox, OtherSystemCommandsLeaveItClosed)
     DWORD_PTR ignored = 0;
     for (const WPARAM command : {WPARAM(IDM_ABOUT + 0x10), WPARAM(IDM_ABOUT - 0x10)}) {
         ASSERT_NE(SendMessageTimeoutA(dialog, WM_SYSCOMMAND, command, 0, SMTO_ABORTIFHUNG, 10000, &ignored), 0);
-        EXPECT_EQ(osprel.FindWindowNow("About Osprel"), nullptr) << command;
+        EXPECT_EQ(osprel.VisibleWindow("About Osprel"), nullptr) << command;
     }
-    EXPECT_NE(osprel.FindWindowNow("Osprel"), nullptr);
+    EXPECT_NE(osprel.VisibleWindow("Osprel"), nullptr);
 }
 
 TEST(Ending, EscEnterAndTheCloseCommandEachEndTheProgram)
