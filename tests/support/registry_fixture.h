@@ -14,7 +14,7 @@ constexpr RegKey CV = RegKey::CurrentVersion;
 constexpr RegKey PO = RegKey::ProductOptions;
 
 // Value types as the registry numbers them (the host build has no windows.h).
-constexpr unsigned long kSz = 1, kExpandSz = 2, kBinary = 3, kDword = 4, kMultiSz = 7, kQword = 11;
+constexpr unsigned long kSz = 1, kBinary = 3, kDword = 4, kMultiSz = 7;
 
 struct RegValue {
     RegKey key;
