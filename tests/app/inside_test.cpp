@@ -5,6 +5,7 @@
 #include "app/osprel_dlg.h"
 #include "res/resource.h"
 #include "tests/app/import_patch.h"
+#include "tests/app/names_in_scripts.h"
 #include "tests/support/child_process.h"
 #include "tests/support/display_scale.h"
 #include "tests/support/registry_fixture.h"
@@ -372,29 +373,10 @@ HFONT FontOf(HWND window)
 // follows the font the value is drawn in.
 TEST(MainDialog, DrawsEachValueInAFontThatHasItsCharacters)
 {
-    struct Case {
-        const char* name;
-        std::wstring owner;
-        std::wstring organisation;
-        bool ownerInAnyScriptFont;
-        bool organisationInAnyScriptFont;
-    };
-    const Case cases[] = {
-        {"Western European letters", L"Pr\u00FCferin \u00C6r\u00F8 Fa\u00E7ade", L"Gr\u00F6\u00DFen & Ma\u00DFe",
-         false, false},
-        {"a CJK owner, a Greek organisation", L"Pr\u00FCferin \u6D4B\u8BD5\u6240\u6709\u8005",
-         L"\u039F\u03C1\u03B3\u03B1\u03BD\u03B9\u03C3\u03BC\u03CC\u03C2", true, true},
-        {"a Cyrillic owner", L"\u0422\u0435\u0441\u0442\u043E\u0432\u044B\u0439", L"Test", true, false},
-        {"a letter 1252 has only a look-alike of", L"Test", L"\u0100bc Test", false, true},
-        {"beyond the Basic Multilingual Plane", L"\U0001D504\U0001D505 Test", L"Test", true, false},
-        // 3 px each as the template font's bars, 11 px drawn: cut only as drawn.
-        {"16 CJK characters, shortened", std::wstring(16, L'\u6D4B'), L"Test", true, false},
-        {"84 CJK characters, shortened", std::wstring(84, L'\u6D4B'), L"Test", true, false},
-    };
-    for (const Case& c : cases) {
+    for (const NamesCase& c : kNamesCases) {
         SCOPED_TRACE(c.name);
-        SetReaderValues({Utf16Text(RegKey::CurrentVersion, "RegisteredOwner", c.owner),
-                         Utf16Text(RegKey::CurrentVersion, "RegisteredOrganization", c.organisation)});
+        SetReaderValues(
+            {Utf16Text(CV, "RegisteredOwner", c.owner), Utf16Text(CV, "RegisteredOrganization", c.organisation)});
         HFONT anyScriptFont = nullptr;
         RunInside([&](InsideDlg& d) {
             const HFONT dialogFont = FontOf(d.m_hWnd);

@@ -4,6 +4,7 @@
 // the system menu's command, and the ways to end the program.
 #include "app/osprel_dlg.h"
 #include "res/resource.h"
+#include "tests/app/names_in_scripts.h"
 #include "tests/support/display_scale.h"
 #include "tests/support/osprel_process.h"
 #include "tests/support/registry_fixture.h"
@@ -124,46 +125,16 @@ const std::string kOwnerFallback(fields::kRegisteredOwner.fallback);
 const std::wstring kNotAvailable(kOwnerFallback.begin(), kOwnerFallback.end());
 
 // Outside the machine's ANSI code page (1252 here) these came out as question
-// marks. The program reads them as UTF-8, 255 bytes of it at most with the
-// terminating zero: 127 Greek letters of two bytes, 84 CJK characters of three.
+// marks. The program reads them as UTF-8, as much as the 255-byte room holds.
 TEST(MainWindow, ShowsNamesInAnyScriptWhole)
 {
-    struct Case {
-        const char* name;
-        std::wstring owner;
-        std::wstring organisation;
-        std::wstring ownerShown;
-        DWORD ownerEllipsis;
-    };
-    const std::wstring greek127(127, L'\u03B1'), greek128(128, L'\u03B1');
-    const std::wstring cjk16(16, L'\u6D4B'), cjk84(84, L'\u6D4B'), cjk85(85, L'\u6D4B');
-    const Case cases[] = {
-        {"Latin with accents", L"Pr\u00FCferin \u00C6r\u00F8 Fa\u00E7ade", L"Gr\u00F6\u00DFen & Ma\u00DFe Pr\u00FCfstelle",
-         L"Pr\u00FCferin \u00C6r\u00F8 Fa\u00E7ade", 0},
-        {"CJK", L"\u6D4B\u8BD5\u6240\u6709\u8005", L"\u30C6\u30B9\u30C8\u7D44\u7E54",
-         L"\u6D4B\u8BD5\u6240\u6709\u8005", 0},
-        {"Greek", L"\u0394\u03BF\u03BA\u03B9\u03BC\u03B1\u03C3\u03C4\u03AE\u03C2",
-         L"\u039F\u03C1\u03B3\u03B1\u03BD\u03B9\u03C3\u03BC\u03CC\u03C2 \u0394\u03BF\u03BA\u03B9\u03BC\u03CE\u03BD",
-         L"\u0394\u03BF\u03BA\u03B9\u03BC\u03B1\u03C3\u03C4\u03AE\u03C2", 0},
-        {"Cyrillic", L"\u0422\u0435\u0441\u0442\u043E\u0432\u044B\u0439 \u0412\u043B\u0430\u0434\u0435\u043B\u0435\u0446",
-         L"\u0422\u0435\u0441\u0442\u043E\u0432\u0430\u044F \u0424\u0438\u0440\u043C\u0430",
-         L"\u0422\u0435\u0441\u0442\u043E\u0432\u044B\u0439 \u0412\u043B\u0430\u0434\u0435\u043B\u0435\u0446", 0},
-        {"beyond the Basic Multilingual Plane", L"\U0001D504\U0001D505 Test", L"Test", L"\U0001D504\U0001D505 Test", 0},
-        {"127 Greek letters: 255 bytes", greek127, L"Test", greek127, SS_ENDELLIPSIS},
-        {"128 Greek letters: 257 bytes", greek128, L"Test", kNotAvailable, 0},
-        // Drawn in a TrueType font, since the template's has no CJK: 11 px each
-        // there, where the template's bars would have left room to spare.
-        {"16 CJK characters: too long as drawn", cjk16, L"Test", cjk16, SS_ENDELLIPSIS},
-        {"84 CJK characters: 253 bytes", cjk84, L"Test", cjk84, SS_ENDELLIPSIS},
-        {"85 CJK characters: 256 bytes", cjk85, L"Test", kNotAvailable, 0},
-    };
-    for (const Case& c : cases) {
+    for (const NamesCase& c : kNamesCases) {
         SCOPED_TRACE(c.name);
         SetReaderValues(WithNames(c.owner, c.organisation));
         OsprelProcess osprel;
         const HWND dialog = osprel.WaitForMainWindow();
         ASSERT_NE(dialog, nullptr);
-        EXPECT_TRUE(DlgItemTextW(dialog, IDC_REG_OWNER) == c.ownerShown);
+        EXPECT_TRUE(DlgItemTextW(dialog, IDC_REG_OWNER) == (c.ownerTooLong ? kNotAvailable : c.owner));
         EXPECT_EQ(EllipsisOf(GetDlgItem(dialog, IDC_REG_OWNER)), c.ownerEllipsis);
         const HWND organisation = GetDlgItem(dialog, IDC_REG_ORG);
         EXPECT_TRUE(DlgItemTextW(dialog, IDC_REG_ORG) == c.organisation);
