@@ -58,12 +58,18 @@ RegValue Suites(const std::vector<std::string>& items)
 const std::vector<RegValue>& FullRegistry()
 {
     static const std::vector<RegValue> values = {
-        Text(CV, "CurrentVersion", "4.0"),          Text(CV, "ProductName", "Osprel Test Edition"),
-        Text(CV, "CurrentBuildNumber", "1381"),     Text(CV, "CSDVersion", "Service Pack 6"),
-        Text(CV, "Plus! VersionNumber", "IE 5 6.0"), Text(CV, "CurrentType", "Uniprocessor Free"),
-        Text(CV, "RegisteredOwner", "Test Owner"),  Text(CV, "RegisteredOrganization", "Test Organisation"),
-        Text(CV, "SourcePath", "D:\\I386"),         Text(CV, "SystemRoot", "C:\\WINNT"),
-        Date(Dword(889261500)),                     ProductType("LanmanNT"),
+        Text(CV, "CurrentVersion", "4.0"),
+        Text(CV, "ProductName", "Osprel Test Edition"),
+        Text(CV, "CurrentBuildNumber", "1381"),
+        Text(CV, "CSDVersion", "Service Pack 6"),
+        Text(CV, "Plus! VersionNumber", "IE 5 6.0"),
+        Text(CV, "CurrentType", "Uniprocessor Free"),
+        Text(CV, "RegisteredOrganization", "Test Organisation"),
+        Text(CV, "RegisteredOwner", "Test Owner"),
+        Date(Dword(889261500)),
+        Text(CV, "SourcePath", "D:\\I386"),
+        Text(CV, "SystemRoot", "C:\\WINNT"),
+        ProductType("LanmanNT"),
         Suites({"Small Business"}),
     };
     return values;
@@ -72,12 +78,17 @@ const std::vector<RegValue>& FullRegistry()
 const std::map<std::string, std::string>& FullRegistryTexts()
 {
     static const std::map<std::string, std::string> texts = {
-        {"VersionText", "Osprel Test Edition"},     {"BuildNumber", "1381"},
-        {"ServicePack", "Service Pack 6"},          {"PlusVersion", "IE 5 6.0"},
-        {"ProcessorType", "Uniprocessor Free"},     {"ProductType", "Windows NT Domain Controller"},
-        {"RegisteredOwner", "Test Owner"},          {"RegisteredOrganization", "Test Organisation"},
-        {"SourcePath", "D:\\I386"},                 {"SystemRoot", "C:\\WINNT"},
+        {"VersionText", "Osprel Test Edition"},
+        {"BuildNumber", "1381"},
+        {"ServicePack", "Service Pack 6"},
+        {"PlusVersion", "IE 5 6.0"},
+        {"ProcessorType", "Uniprocessor Free"},
+        {"ProductType", "Windows NT Domain Controller"},
+        {"RegisteredOrganization", "Test Organisation"},
+        {"RegisteredOwner", "Test Owner"},
         {"InstallDate", "07 March 1998, 09:05:00"},
+        {"SourcePath", "D:\\I386"},
+        {"SystemRoot", "C:\\WINNT"},
     };
     return texts;
 }
