@@ -12,6 +12,7 @@
 //     "fill us" for all eleven readers in the dialog's order, and "NAME us"
 //     for each reader alone: microseconds per call, averaged over FILLS calls.
 #include "readers/fields.h"
+#include "tests/support/child_process.h"
 
 #include <windows.h>
 #include <psapi.h>
@@ -31,63 +32,37 @@ double NowMs()
     return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-struct Search {
-    DWORD processId;
-    HWND found;
-};
-
-BOOL CALLBACK MatchVisible(HWND window, LPARAM context)
-{
-    auto* search = reinterpret_cast<Search*>(context);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner != search->processId || !IsWindowVisible(window))
-        return TRUE;
-    search->found = window;
-    return FALSE;
-}
-
 // Polls every millisecond: finer would take the Wine server's time from the
 // very start-up being measured.
-HWND WaitForVisibleWindow(const PROCESS_INFORMATION& child)
+HWND WaitForVisibleWindow(const ChildProcess& child)
 {
-    Search search{child.dwProcessId, nullptr};
-    for (const double start = NowMs(); NowMs() - start < 20000; Sleep(1)) {
-        if (WaitForSingleObject(child.hProcess, 0) == WAIT_OBJECT_0)
-            break;
-        EnumWindows(MatchVisible, reinterpret_cast<LPARAM>(&search));
-        if (search.found)
-            break;
+    for (const double start = NowMs(); !child.Ended(0) && NowMs() - start < 20000; Sleep(1)) {
+        if (const HWND found = child.VisibleWindow())
+            return found;
     }
-    return search.found;
+    return nullptr;
 }
 
 // One start, measured; false (with the child ended) when any step fails.
-bool LaunchOnce(const char* name, std::string command, int round)
+bool LaunchOnce(const char* name, const std::string& command, int round)
 {
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION child{};
     const double created = NowMs();
-    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &child))
+    const ChildProcess child(command);
+    if (!child.Started())
         return false;
     const HWND window = WaitForVisibleWindow(child);
     const double visibleMs = NowMs() - created;
     // Idle means the first paint is done: the peak then covers the whole start.
-    WaitForInputIdle(child.hProcess, 5000);
+    WaitForInputIdle(child.Handle(), 5000);
     PROCESS_MEMORY_COUNTERS memory{};
     memory.cb = sizeof memory;
-    bool ok = window && GetProcessMemoryInfo(child.hProcess, &memory, sizeof memory);
+    bool ok = window && GetProcessMemoryInfo(child.Handle(), &memory, sizeof memory);
     const double closing = NowMs();
-    ok = ok && PostMessageA(window, WM_CLOSE, 0, 0) && WaitForSingleObject(child.hProcess, 10000) == WAIT_OBJECT_0;
+    ok = ok && PostMessageA(window, WM_CLOSE, 0, 0) && child.Ended(10000);
     if (ok && round >= 0)
         std::printf("%d %s %.3f %.3f %.0f\n", round, name, visibleMs, NowMs() - closing,
                     static_cast<double>(memory.PeakWorkingSetSize) / 1024.0);
-    if (!ok)
-        TerminateProcess(child.hProcess, 1);
-    CloseHandle(child.hThread);
-    CloseHandle(child.hProcess);
-    return ok;
+    return ok;   // a child still running is ended with the object
 }
 
 int Launch(int runs, int count, char** programs)

@@ -3,6 +3,8 @@
 // window lies on the screen, in UTF-8. `make run` uses it when there is no display to
 // look at, and `make screenshot` to crop the picture to the window.
 //   show_rows [timeout-ms]   exit code 1 when no window appears in time
+#include "tests/support/window_text.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -31,18 +33,8 @@ HWND WaitForWindow(const char* caption, DWORD timeoutMs)
     }
 }
 
-// As UTF-8 for the terminal, whatever this process's ANSI code page: a name
-// in another script would otherwise print as question marks.
-std::string WindowText(HWND window)
-{
-    wchar_t text[512] = L"";
-    const int length = GetWindowTextW(window, text, 512);
-    std::string utf8(static_cast<size_t>(length) * 3, '\0');
-    utf8.resize(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, text, length, utf8.data(),
-                                                        static_cast<int>(utf8.size()), nullptr, nullptr)));
-    return utf8;
-}
-
+// Texts as UTF-8 for the terminal, whatever this process's ANSI code page: a
+// name in another script would otherwise print as question marks.
 BOOL CALLBACK CollectText(HWND child, LPARAM texts)
 {
     Text t{{}, WindowText(child)};

@@ -1,23 +1,20 @@
-// A dialog for the layer's tests: it records which handlers ran and, once
-// open, runs the test's scenario inside its own modal loop. A watchdog ends
-// it with kWatchdogResult should the scenario leave it open.
+// A dialog for the layer's tests: it records which handlers ran, and runs
+// the test's scenario inside its own modal loop once open.
 #pragma once
 
-#include "afx/dialog.h"
+#include "tests/support/scenario_dialog.h"
 
-#include <functional>
 #include <string>
 #include <vector>
 
-constexpr INT_PTR kWatchdogResult = -2;
 constexpr UINT kRoutedCommand = 500;     // handled twice in ProbeDialog's map
 
-class ProbeDialog : public CDialog {
+class ProbeDialog : public ScenarioDialog<ProbeDialog, CDialog> {
 public:
-    using Scenario = std::function<void(ProbeDialog&)>;
-
     ProbeDialog(UINT templateId, Scenario scenario, CWnd* parent = nullptr)
-        : CDialog(templateId, parent), m_scenario(std::move(scenario)) {}
+        : ScenarioDialog(std::move(scenario), templateId, parent)
+    {
+    }
 
     std::vector<std::string> calls;
     bool passSystemCommands = true;
@@ -29,10 +26,7 @@ protected:
     bool OnInitDialog() override
     {
         calls.push_back("OnInitDialog");
-        CDialog::OnInitDialog();
-        PostMessageA(m_hWnd, kRunScenario, 0, 0);
-        SetTimer(m_hWnd, kWatchdogTimer, 10000, nullptr);
-        return true;
+        return ScenarioDialog::OnInitDialog();
     }
     void OnOK() override
     {
@@ -46,26 +40,10 @@ protected:
     }
     bool OnWndMsg(const afx::Message& message, LRESULT& result) override
     {
-        return messageMap.Dispatch(*this, message, result) || CDialog::OnWndMsg(message, result);
+        return messageMap.Dispatch(*this, message, result) || ScenarioDialog::OnWndMsg(message, result);
     }
 
 private:
-    static constexpr UINT kRunScenario = WM_APP + 1;
-    static constexpr UINT_PTR kWatchdogTimer = 1;
-
-    LRESULT OnRunScenario(WPARAM, LPARAM)
-    {
-        m_scenario(*this);
-        return 0;
-    }
-    LRESULT OnTimer(WPARAM timer, LPARAM)
-    {
-        if (timer != kWatchdogTimer)
-            return Default();
-        calls.push_back("watchdog");
-        EndDialog(static_cast<int>(kWatchdogResult));
-        return 0;
-    }
     void OnSysCommand(UINT, LPARAM)
     {
         calls.push_back("OnSysCommand");
@@ -77,13 +55,9 @@ private:
     void OnSecondRoutedCommand() { calls.push_back("second"); }
 
     static const afx::MessageMap<ProbeDialog> messageMap;
-
-    Scenario m_scenario;
 };
 
 inline const afx::MessageMap<ProbeDialog> ProbeDialog::messageMap = {
-    afx::OnMessage(kRunScenario, &ProbeDialog::OnRunScenario),
-    afx::OnMessage(WM_TIMER, &ProbeDialog::OnTimer),
     afx::OnWmSysCommand(&ProbeDialog::OnSysCommand),
     afx::OnWmQueryDragIcon(&ProbeDialog::OnQueryDragIcon),
     afx::OnCommand(kRoutedCommand, &ProbeDialog::OnFirstRoutedCommand),

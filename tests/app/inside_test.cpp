@@ -5,8 +5,11 @@
 #include "app/osprel_dlg.h"
 #include "res/resource.h"
 #include "tests/app/import_patch.h"
+#include "tests/app/names_in_scripts.h"
+#include "tests/support/child_process.h"
 #include "tests/support/display_scale.h"
 #include "tests/support/registry_fixture.h"
+#include "tests/support/scenario_dialog.h"
 
 #include <gtest/gtest.h>
 
@@ -18,46 +21,22 @@
 
 namespace {
 
-constexpr INT_PTR kWatchdogResult = -2;
-
-// One of the program's dialogs with a test scenario run inside its modal
-// loop once it is open, and a watchdog that ends it should the scenario not.
+// One of the program's dialogs with a test scenario run inside its modal loop.
 template <class Dialog>
-class Inside : public Dialog {
+class Inside : public ScenarioDialog<Inside<Dialog>, Dialog> {
 public:
-    using Scenario = std::function<void(Inside&)>;
-    explicit Inside(Scenario scenario) : m_scenario(std::move(scenario)) {}
+    using ScenarioDialog<Inside<Dialog>, Dialog>::ScenarioDialog;
 
     HICON Icon() const { return this->m_hIcon; }
     std::vector<afx::Message> iconErases;
 
 protected:
-    bool OnInitDialog() override
-    {
-        const bool focusFirst = Dialog::OnInitDialog();
-        PostMessageA(this->m_hWnd, kRunScenario, 0, 0);
-        SetTimer(this->m_hWnd, kWatchdogTimer, 10000, nullptr);
-        return focusFirst;
-    }
     bool OnWndMsg(const afx::Message& message, LRESULT& result) override
     {
-        if (message.id == kRunScenario) {
-            m_scenario(*this);
-            return true;
-        }
-        if (message.id == WM_TIMER && message.wParam == kWatchdogTimer) {
-            this->EndDialog(static_cast<int>(kWatchdogResult));
-            return true;
-        }
         if (message.id == WM_ICONERASEBKGND)
             iconErases.push_back(message);
-        return Dialog::OnWndMsg(message, result);
+        return ScenarioDialog<Inside<Dialog>, Dialog>::OnWndMsg(message, result);
     }
-
-private:
-    static constexpr UINT kRunScenario = WM_APP + 1;
-    static constexpr UINT_PTR kWatchdogTimer = 1;
-    Scenario m_scenario;
 };
 
 using InsideDlg = Inside<COsprelDlg>;
@@ -118,10 +97,7 @@ BOOL WINAPI RecordDrawIcon(HDC dc, int x, int y, HICON icon)
 
 TEST(MainDialog, ReadsAndFillsEachRowBeforeTheNext)
 {
-    SetReaderValues({
-        {RegKey::CurrentVersion, "CurrentVersion", REG_SZ, Sz("4.0")},
-        {RegKey::ProductOptions, "ProductType", REG_SZ, Sz("WinNT")},
-    });
+    SetReaderValues({Text(CV, "CurrentVersion", "4.0"), ProductType("WinNT")});
     ImportPatch query("advapi32.dll", "RegQueryValueExA", reinterpret_cast<void*>(&RecordQuery));
     ImportPatch setText("user32.dll", "SetDlgItemTextA", reinterpret_cast<void*>(&RecordSetText));
     ImportPatch open("advapi32.dll", "RegOpenKeyExA", reinterpret_cast<void*>(&RecordOpen));
@@ -273,43 +249,22 @@ TEST(MainDialog, MinimisedItPaintsTheIconCentredAndRestoredItsRows)
 
 constexpr const char* kScaleVariable = "OSPREL_TEST_DISPLAY_SCALE";
 
-bool Fits(HWND control)
-{
-    RECT client{};
-    GetClientRect(control, &client);
-    return OneLineTextWidth(control) <= client.right;
-}
-
-// An icon's static has no line of text to fit.
-bool IsIcon(HWND control)
-{
-    return (GetWindowLongA(control, GWL_STYLE) & SS_TYPEMASK) == SS_ICON;
-}
-
 bool HasAmpersand(const std::string& text)
 {
     return text.find('&') != std::string::npos;
 }
 
 // Against the template: every control where the template puts it; a label
-// too narrow for its text only wider, into free room, and then whole; a value
-// too long for its line only shortened with an ellipsis, and one with an
-// ampersand shown without a mnemonic. Returns how many
-// labels were widened.
-int ExpectTemplateLayoutWhereTextsFit(HWND dialog, int templateId)
+// too narrow for its text only wider, into free room, and then whole (at
+// 100 % none is widened); a value too long for its line only shortened with
+// an ellipsis, and one with an ampersand shown without a mnemonic.
+void ExpectTemplateLayoutWhereTextsFit(HWND dialog, int templateId, int dpi)
 {
     const std::vector<Control> made = TemplateControls(GetModuleHandleA(nullptr), templateId);
     const std::vector<Control> shown = Controls(dialog);
-    EXPECT_EQ(shown.size(), made.size());
-    // The controls' own windows, in the same order: a classic template's
-    // statics all share one identifier, which finds only the first of them.
-    std::vector<HWND> windows;
-    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-        windows.push_back(child);
-    RECT client{};
-    GetClientRect(dialog, &client);
-    int widened = 0;
-    for (size_t i = 0; i < std::min(made.size(), shown.size()); ++i) {
+    ASSERT_EQ(shown.size(), made.size());
+    EXPECT_EQ(LabelsOutOfPlace(dialog), std::vector<std::string>{});
+    for (size_t i = 0; i < made.size(); ++i) {
         const Control& t = made[i];
         const Control& c = shown[i];
         SCOPED_TRACE("control " + std::to_string(i) + " \"" + c.text + "\"");
@@ -317,39 +272,19 @@ int ExpectTemplateLayoutWhereTextsFit(HWND dialog, int templateId)
         EXPECT_EQ(c.place.top, t.place.top);
         EXPECT_EQ(c.place.bottom, t.place.bottom);
         if (c.isLabel) {
-            widened += c.place.right != t.place.right;
             EXPECT_GE(c.place.right, t.place.right);
-            EXPECT_LE(c.place.right, client.right);
+            EXPECT_TRUE(dpi != 96 || c.place.right == t.place.right) << "at 100 % the dialog is its template";
             EXPECT_EQ(c.style, t.style);
-            for (const Control& other : shown) {
-                if (&other != &c) {
-                    EXPECT_FALSE(Overlap(c.place, other.place)) << "over \"" << other.text << '"';
-                }
-            }
+            EXPECT_TRUE(Fits(c.window)) << "cut: " << OneLineTextWidth(c.window) << " px";
         } else {
             EXPECT_EQ(c.place.right, t.place.right);
             const DWORD added = c.style ^ t.style;
             EXPECT_EQ(added & ~(SS_ELLIPSISMASK | SS_NOPREFIX), 0u);
             EXPECT_EQ((added & SS_NOPREFIX) != 0, HasAmpersand(c.text) && !(t.style & SS_NOPREFIX));
-            const HWND window = i < windows.size() && c.id != -1 && !IsIcon(windows[i]) ? windows[i] : nullptr;
-            if (window && !Fits(window))
+            if (c.id != -1 && ShowsText(c.window) && !Fits(c.window))
                 EXPECT_NE(added & SS_ELLIPSISMASK, 0u) << "cut without an ellipsis";
             else
                 EXPECT_EQ(added & SS_ELLIPSISMASK, 0u) << "an ellipsis on a text that fits";
-        }
-    }
-    return widened;
-}
-
-// Every label of `dialog` shows whole on its line.
-void ExpectLabelsWhole(HWND dialog)
-{
-    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        const bool icon = (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON;
-        if (GetDlgCtrlID(child) == -1 && !icon) {
-            char text[256] = {};
-            GetWindowTextA(child, text, sizeof text);
-            EXPECT_TRUE(Fits(child)) << '"' << text << "\" is cut: " << OneLineTextWidth(child) << " px";
         }
     }
 }
@@ -359,9 +294,7 @@ void ExpectValuesWholeOrShortened(HWND dialog)
     for (const ScaledValue& v : kScaledValues) {
         SCOPED_TRACE(v.text);
         const HWND control = GetDlgItem(dialog, v.control);
-        char text[512] = {};
-        SendMessageA(control, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-        EXPECT_STREQ(text, v.text) << "the control keeps the whole value";
+        EXPECT_EQ(WindowText(control), v.text) << "the control keeps the whole value";
         const DWORD style = GetWindowLongA(control, GWL_STYLE);
         EXPECT_EQ(style & SS_ELLIPSISMASK, v.ellipsis);
         EXPECT_EQ((style & SS_NOPREFIX) != 0, HasAmpersand(v.text)) << "an ampersand is shown as itself";
@@ -378,26 +311,13 @@ TEST(AtThisScale, BothDialogsShowEveryLabelWholeAndEveryValueWholeOrShortened)
 
     // Values that fit: the only change the scale may bring is a wider label.
     SetReaderValues(RegistryOf({kScaledValues.back()}));
-    RunInside([&](InsideDlg& d) {
-        const int widened = ExpectTemplateLayoutWhereTextsFit(d.m_hWnd, IDD_MAIN);
-        if (dpi == 96) {
-            EXPECT_EQ(widened, 0) << "at 100 % the dialog is exactly its template";
-        }
-        ExpectLabelsWhole(d.m_hWnd);
-    });
+    RunInside([&](InsideDlg& d) { ExpectTemplateLayoutWhereTextsFit(d.m_hWnd, IDD_MAIN, dpi); });
     SetReaderValues(RegistryOf(kScaledValues));
-    RunInside([](InsideDlg& d) {
-        ExpectTemplateLayoutWhereTextsFit(d.m_hWnd, IDD_MAIN);
-        ExpectLabelsWhole(d.m_hWnd);
+    RunInside([&](InsideDlg& d) {
+        ExpectTemplateLayoutWhereTextsFit(d.m_hWnd, IDD_MAIN, dpi);
         ExpectValuesWholeOrShortened(d.m_hWnd);
     });
-    RunInside<CAboutBox>([&](InsideAbout& d) {
-        const int widened = ExpectTemplateLayoutWhereTextsFit(d.m_hWnd, IDD_ABOUT);
-        if (dpi == 96) {
-            EXPECT_EQ(widened, 0) << "at 100 % the dialog is exactly its template";
-        }
-        ExpectLabelsWhole(d.m_hWnd);
-    });
+    RunInside<CAboutBox>([&](InsideAbout& d) { ExpectTemplateLayoutWhereTextsFit(d.m_hWnd, IDD_ABOUT, dpi); });
 }
 
 // Runs this executable's AtThisScale cases in a new process; its exit code.
@@ -405,27 +325,11 @@ DWORD RunAtScaleInNewProcess(int dpi)
 {
     char path[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string commandLine = std::string("\"") + path + "\" --gtest_filter=AtThisScale.*";
     SetEnvironmentVariableA(kScaleVariable, std::to_string(dpi).c_str());
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    PROCESS_INFORMATION child{};
-    const bool started = CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                                        &startup, &child);
+    const ChildProcess child(std::string("\"") + path + "\" --gtest_filter=AtThisScale.*", true);
     SetEnvironmentVariableA(kScaleVariable, nullptr);
-    if (!started)
-        return DWORD(-1);
     DWORD exitCode = DWORD(-1);
-    if (WaitForSingleObject(child.hProcess, 60000) == WAIT_OBJECT_0)
-        GetExitCodeProcess(child.hProcess, &exitCode);
-    else
-        TerminateProcess(child.hProcess, 1);
-    CloseHandle(child.hThread);
-    CloseHandle(child.hProcess);
+    child.WaitForExit(60000, exitCode);
     return exitCode;
 }
 
@@ -469,29 +373,10 @@ HFONT FontOf(HWND window)
 // follows the font the value is drawn in.
 TEST(MainDialog, DrawsEachValueInAFontThatHasItsCharacters)
 {
-    struct Case {
-        const char* name;
-        std::wstring owner;
-        std::wstring organisation;
-        bool ownerInAnyScriptFont;
-        bool organisationInAnyScriptFont;
-    };
-    const Case cases[] = {
-        {"Western European letters", L"Pr\u00FCferin \u00C6r\u00F8 Fa\u00E7ade", L"Gr\u00F6\u00DFen & Ma\u00DFe",
-         false, false},
-        {"a CJK owner, a Greek organisation", L"Pr\u00FCferin \u6D4B\u8BD5\u6240\u6709\u8005",
-         L"\u039F\u03C1\u03B3\u03B1\u03BD\u03B9\u03C3\u03BC\u03CC\u03C2", true, true},
-        {"a Cyrillic owner", L"\u0422\u0435\u0441\u0442\u043E\u0432\u044B\u0439", L"Test", true, false},
-        {"a letter 1252 has only a look-alike of", L"Test", L"\u0100bc Test", false, true},
-        {"beyond the Basic Multilingual Plane", L"\U0001D504\U0001D505 Test", L"Test", true, false},
-        // 3 px each as the template font's bars, 11 px drawn: cut only as drawn.
-        {"16 CJK characters, shortened", std::wstring(16, L'\u6D4B'), L"Test", true, false},
-        {"84 CJK characters, shortened", std::wstring(84, L'\u6D4B'), L"Test", true, false},
-    };
-    for (const Case& c : cases) {
+    for (const NamesCase& c : kNamesCases) {
         SCOPED_TRACE(c.name);
-        SetReaderValues({Utf16Text(RegKey::CurrentVersion, "RegisteredOwner", c.owner),
-                         Utf16Text(RegKey::CurrentVersion, "RegisteredOrganization", c.organisation)});
+        SetReaderValues(
+            {Utf16Text(CV, "RegisteredOwner", c.owner), Utf16Text(CV, "RegisteredOrganization", c.organisation)});
         HFONT anyScriptFont = nullptr;
         RunInside([&](InsideDlg& d) {
             const HFONT dialogFont = FontOf(d.m_hWnd);
@@ -513,7 +398,7 @@ TEST(MainDialog, DrawsEachValueInAFontThatHasItsCharacters)
                     EXPECT_EQ(drawn.lfWeight, made.lfWeight);
                     EXPECT_TRUE(IsTrueType(child, font));
                 }
-                if (id != -1 && !IsIcon(child)) {
+                if (id != -1 && ShowsText(child)) {
                     const DWORD ellipsis = GetWindowLongW(child, GWL_STYLE) & SS_ELLIPSISMASK;
                     EXPECT_EQ(ellipsis != 0, !Fits(child));
                 }

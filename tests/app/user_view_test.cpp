@@ -4,6 +4,7 @@
 // the system menu's command, and the ways to end the program.
 #include "app/osprel_dlg.h"
 #include "res/resource.h"
+#include "tests/app/names_in_scripts.h"
 #include "tests/support/display_scale.h"
 #include "tests/support/osprel_process.h"
 #include "tests/support/registry_fixture.h"
@@ -22,35 +23,15 @@ struct Row {
 };
 using Rows = std::vector<Row>;
 
-const std::vector<RegValue> kFullRegistry = {
-    {RegKey::CurrentVersion, "CurrentVersion", REG_SZ, Sz("4.0")},
-    {RegKey::CurrentVersion, "ProductName", REG_SZ, Sz("Osprel Test Edition")},
-    {RegKey::CurrentVersion, "CurrentBuildNumber", REG_SZ, Sz("1381")},
-    {RegKey::CurrentVersion, "CSDVersion", REG_SZ, Sz("Service Pack 6")},
-    {RegKey::CurrentVersion, "Plus! VersionNumber", REG_SZ, Sz("IE 5 6.0")},
-    {RegKey::CurrentVersion, "CurrentType", REG_SZ, Sz("Uniprocessor Free")},
-    {RegKey::CurrentVersion, "RegisteredOrganization", REG_SZ, Sz("Test Organisation")},
-    {RegKey::CurrentVersion, "RegisteredOwner", REG_SZ, Sz("Test Owner")},
-    {RegKey::CurrentVersion, "InstallDate", REG_DWORD, Dword(889261500)},   // 1998-03-07 09:05 UTC
-    {RegKey::CurrentVersion, "SourcePath", REG_SZ, Sz("D:\\I386")},
-    {RegKey::CurrentVersion, "SystemRoot", REG_SZ, Sz("C:\\WINNT")},
-    {RegKey::ProductOptions, "ProductType", REG_SZ, Sz("LanmanNT")},
-};
+const std::vector<RegValue>& kFullRegistry = FullRegistry();
 
 // The tests run with TZ=UTC.
-const Rows kFullRegistryRows = {
-    {IDC_VERSION, "Osprel Test Edition"},
-    {IDC_BUILD, "1381"},
-    {IDC_SERVICE_PACK, "Service Pack 6"},
-    {IDC_PLUS_VERSION, "IE 5 6.0"},
-    {IDC_PROCESSOR_TYPE, "Uniprocessor Free"},
-    {IDC_PRODUCT_TYPE, "Windows NT Domain Controller"},
-    {IDC_REG_ORG, "Test Organisation"},
-    {IDC_REG_OWNER, "Test Owner"},
-    {IDC_INSTALL_DATE, "07 March 1998, 09:05:00"},
-    {IDC_SOURCE_PATH, "D:\\I386"},
-    {IDC_SYSTEM_ROOT, "C:\\WINNT"},
-};
+const Rows kFullRegistryRows = [] {
+    Rows rows;
+    for (const ValueRow& row : COsprelDlg::kValueRows)
+        rows.push_back({row.control, FullRegistryTexts().at(row.field.name).c_str()});
+    return rows;
+}();
 
 Rows FallbackRows()
 {
@@ -63,11 +44,8 @@ Rows FallbackRows()
 // What 64-bit Windows keeps for 32-bit programs in place of the machine's own
 // values, as a stale copy after an in-place upgrade would be.
 const std::vector<RegValue> kStaleCopyFor32BitPrograms = {
-    {RegKey::CurrentVersion, "CurrentVersion", REG_SZ, Sz("3.51")},
-    {RegKey::CurrentVersion, "ProductName", REG_SZ, Sz("Stale Copy Edition")},
-    {RegKey::CurrentVersion, "CurrentBuildNumber", REG_SZ, Sz("1057")},
-    {RegKey::CurrentVersion, "RegisteredOwner", REG_SZ, Sz("Stale Owner")},
-    {RegKey::CurrentVersion, "InstallDate", REG_DWORD, Dword(0)},
+    Text(CV, "CurrentVersion", "3.51"), Text(CV, "ProductName", "Stale Copy Edition"),
+    Text(CV, "CurrentBuildNumber", "1057"), Text(CV, "RegisteredOwner", "Stale Owner"), Date(Dword(0)),
 };
 
 void ExpectRows(HWND dialog, const Rows& rows)
@@ -132,8 +110,8 @@ std::vector<RegValue> WithNames(const std::wstring& owner, const std::wstring& o
     for (const RegValue& v : kFullRegistry)
         if (v.name != "RegisteredOwner" && v.name != "RegisteredOrganization")
             values.push_back(v);
-    values.push_back(Utf16Text(RegKey::CurrentVersion, "RegisteredOwner", owner));
-    values.push_back(Utf16Text(RegKey::CurrentVersion, "RegisteredOrganization", organisation));
+    values.push_back(Utf16Text(CV, "RegisteredOwner", owner));
+    values.push_back(Utf16Text(CV, "RegisteredOrganization", organisation));
     return values;
 }
 
@@ -147,68 +125,22 @@ const std::string kOwnerFallback(fields::kRegisteredOwner.fallback);
 const std::wstring kNotAvailable(kOwnerFallback.begin(), kOwnerFallback.end());
 
 // Outside the machine's ANSI code page (1252 here) these came out as question
-// marks. The program reads them as UTF-8, 255 bytes of it at most with the
-// terminating zero: 127 Greek letters of two bytes, 84 CJK characters of three.
+// marks. The program reads them as UTF-8, as much as the 255-byte room holds.
 TEST(MainWindow, ShowsNamesInAnyScriptWhole)
 {
-    struct Case {
-        const char* name;
-        std::wstring owner;
-        std::wstring organisation;
-        std::wstring ownerShown;
-        DWORD ownerEllipsis;
-    };
-    const std::wstring greek127(127, L'\u03B1'), greek128(128, L'\u03B1');
-    const std::wstring cjk16(16, L'\u6D4B'), cjk84(84, L'\u6D4B'), cjk85(85, L'\u6D4B');
-    const Case cases[] = {
-        {"Latin with accents", L"Pr\u00FCferin \u00C6r\u00F8 Fa\u00E7ade", L"Gr\u00F6\u00DFen & Ma\u00DFe Pr\u00FCfstelle",
-         L"Pr\u00FCferin \u00C6r\u00F8 Fa\u00E7ade", 0},
-        {"CJK", L"\u6D4B\u8BD5\u6240\u6709\u8005", L"\u30C6\u30B9\u30C8\u7D44\u7E54",
-         L"\u6D4B\u8BD5\u6240\u6709\u8005", 0},
-        {"Greek", L"\u0394\u03BF\u03BA\u03B9\u03BC\u03B1\u03C3\u03C4\u03AE\u03C2",
-         L"\u039F\u03C1\u03B3\u03B1\u03BD\u03B9\u03C3\u03BC\u03CC\u03C2 \u0394\u03BF\u03BA\u03B9\u03BC\u03CE\u03BD",
-         L"\u0394\u03BF\u03BA\u03B9\u03BC\u03B1\u03C3\u03C4\u03AE\u03C2", 0},
-        {"Cyrillic", L"\u0422\u0435\u0441\u0442\u043E\u0432\u044B\u0439 \u0412\u043B\u0430\u0434\u0435\u043B\u0435\u0446",
-         L"\u0422\u0435\u0441\u0442\u043E\u0432\u0430\u044F \u0424\u0438\u0440\u043C\u0430",
-         L"\u0422\u0435\u0441\u0442\u043E\u0432\u044B\u0439 \u0412\u043B\u0430\u0434\u0435\u043B\u0435\u0446", 0},
-        {"beyond the Basic Multilingual Plane", L"\U0001D504\U0001D505 Test", L"Test", L"\U0001D504\U0001D505 Test", 0},
-        {"127 Greek letters: 255 bytes", greek127, L"Test", greek127, SS_ENDELLIPSIS},
-        {"128 Greek letters: 257 bytes", greek128, L"Test", kNotAvailable, 0},
-        // Drawn in a TrueType font, since the template's has no CJK: 11 px each
-        // there, where the template's bars would have left room to spare.
-        {"16 CJK characters: too long as drawn", cjk16, L"Test", cjk16, SS_ENDELLIPSIS},
-        {"84 CJK characters: 253 bytes", cjk84, L"Test", cjk84, SS_ENDELLIPSIS},
-        {"85 CJK characters: 256 bytes", cjk85, L"Test", kNotAvailable, 0},
-    };
-    for (const Case& c : cases) {
+    for (const NamesCase& c : kNamesCases) {
         SCOPED_TRACE(c.name);
         SetReaderValues(WithNames(c.owner, c.organisation));
         OsprelProcess osprel;
         const HWND dialog = osprel.WaitForMainWindow();
         ASSERT_NE(dialog, nullptr);
-        EXPECT_TRUE(DlgItemTextW(dialog, IDC_REG_OWNER) == c.ownerShown);
+        EXPECT_TRUE(DlgItemTextW(dialog, IDC_REG_OWNER) == (c.ownerTooLong ? kNotAvailable : c.owner));
         EXPECT_EQ(EllipsisOf(GetDlgItem(dialog, IDC_REG_OWNER)), c.ownerEllipsis);
         const HWND organisation = GetDlgItem(dialog, IDC_REG_ORG);
         EXPECT_TRUE(DlgItemTextW(dialog, IDC_REG_ORG) == c.organisation);
         EXPECT_EQ((GetWindowLongW(organisation, GWL_STYLE) & SS_NOPREFIX) != 0,
                   c.organisation.find(L'&') != std::wstring::npos) << "an ampersand is the value's own";
         ExpectRows(dialog, {{IDC_BUILD, "1381"}, {IDC_INSTALL_DATE, "07 March 1998, 09:05:00"}});
-    }
-}
-
-// Labels lie inside the client area and over no other control.
-void ExpectLabelsInTheirOwnPlaces(HWND dialog)
-{
-    RECT client{};
-    GetClientRect(dialog, &client);
-    const std::vector<Control> controls = Controls(dialog);
-    for (const Control& label : controls) {
-        if (!label.isLabel)
-            continue;
-        SCOPED_TRACE(label.text);
-        EXPECT_LE(label.place.right, client.right);
-        for (const Control& other : controls)
-            EXPECT_TRUE(&other == &label || !Overlap(label.place, other.place)) << "over \"" << other.text << '"';
     }
 }
 
@@ -227,11 +159,11 @@ TEST(MainWindow, AtEveryScaleLongValuesAreShortenedAndKeptWhole)
             EXPECT_EQ(WindowText(control), v.text) << "the control keeps the whole value";
             EXPECT_EQ(GetWindowLongA(control, GWL_STYLE) & SS_ELLIPSISMASK, LONG(v.ellipsis)) << v.text;
         }
-        ExpectLabelsInTheirOwnPlaces(dialog);
+        EXPECT_EQ(LabelsOutOfPlace(dialog), std::vector<std::string>{});
         PostMessageA(dialog, WM_SYSCOMMAND, IDM_ABOUT, 0);
         const HWND about = osprel.WaitForWindow("About Osprel");
         ASSERT_NE(about, nullptr);
-        ExpectLabelsInTheirOwnPlaces(about);
+        EXPECT_EQ(LabelsOutOfPlace(about), std::vector<std::string>{});
         if (dpi == 96)
             ExpectExactlyTheTemplate(about, IDD_ABOUT);
     }
@@ -371,9 +303,9 @@ TEST(AboutBox, OtherSystemCommandsLeaveItClosed)
     DWORD_PTR ignored = 0;
     for (const WPARAM command : {WPARAM(IDM_ABOUT + 0x10), WPARAM(IDM_ABOUT - 0x10)}) {
         ASSERT_NE(SendMessageTimeoutA(dialog, WM_SYSCOMMAND, command, 0, SMTO_ABORTIFHUNG, 10000, &ignored), 0);
-        EXPECT_EQ(osprel.FindWindowNow("About Osprel"), nullptr) << command;
+        EXPECT_EQ(osprel.VisibleWindow("About Osprel"), nullptr) << command;
     }
-    EXPECT_NE(osprel.FindWindowNow("Osprel"), nullptr);
+    EXPECT_NE(osprel.VisibleWindow("Osprel"), nullptr);
 }
 
 TEST(Ending, EscEnterAndTheCloseCommandEachEndTheProgram)

@@ -3,21 +3,16 @@
 // exactly what the readers give (never a template text, never empty unless
 // the registry holds an empty text), must write nothing, and must end on Esc.
 // One process per case, so every case also proves a clean start and exit.
-#include "tests/support/osprel_process.h"
-#include "tests/support/registry_fixture.h"
 #include "app/osprel_dlg.h"
 #include "res/resource.h"
 #include "tests/support/display_scale.h"
+#include "tests/support/osprel_process.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
-#include <optional>
 
 namespace {
-
-constexpr RegKey CV = RegKey::CurrentVersion;
-constexpr RegKey PO = RegKey::ProductOptions;
 
 using Shown = std::map<int, std::string>;   // by control; rows not named: what the readers give
 
@@ -60,21 +55,13 @@ std::vector<RegValue> EveryValue(unsigned long type, const std::string& data)
     return EveryValue(type, [&](unsigned) { return data; });
 }
 
-// The rows that show one value's text as read (all but the date and the product type).
-Shown TextRows(const std::string& text)
+// Every row showing `text` as read (the product type too, named by no
+// naming), but the date, which shows `date`.
+Shown EveryRow(const std::string& text, const char* date = "Unable to calculate")
 {
     Shown rows;
-    for (const ValueRow& row : COsprelDlg::kValueRows) {
-        if (row.field.kind == FieldKind::Text || row.field.kind == FieldKind::Version)
-            rows[row.control] = text;
-    }
-    return rows;
-}
-
-Shown With(Shown rows, const Shown& more)
-{
-    for (const auto& row : more)
-        rows[row.first] = row.second;
+    for (const ValueRow& row : COsprelDlg::kValueRows)
+        rows[row.control] = row.control == IDC_INSTALL_DATE ? date : text;
     return rows;
 }
 
@@ -86,19 +73,9 @@ Shown Fallbacks()
     return rows;
 }
 
-RegValue Date(const std::string& bytes, unsigned long type = REG_BINARY)
-{
-    return {CV, "InstallDate", type, bytes};
-}
-
 Shown DateShown(const char* text)
 {
     return {{IDC_INSTALL_DATE, text}};
-}
-
-RegValue Text(RegKey key, const char* name, const std::string& data, unsigned long type = REG_SZ)
-{
-    return {key, name, type, data};
 }
 
 // Every character from U+0080 to U+00FE, two bytes each in UTF-8 (the ANSI
@@ -125,92 +102,65 @@ const HostileCase kCases[] = {
     {"GarbageUnderRareTypes", EveryValue(0x7FFF0001, [](unsigned seed) { return Garbage(3 * std::size_t{seed}, seed); }), {}},
     {"GarbageUnderNoType", EveryValue(REG_NONE, [](unsigned seed) { return Garbage(50, seed + 100); }), {}},
     {"EveryValueMultiString", EveryValue(REG_MULTI_SZ, MultiSz({"First entry", "Second entry"})),
-     With(TextRows("First entry"), {{IDC_PRODUCT_TYPE, "First entry"}, {IDC_INSTALL_DATE, "Unable to calculate"}})},
-    {"EveryValueEmpty", EveryValue(REG_SZ, std::string()),
-     With(TextRows(""), {{IDC_PRODUCT_TYPE, ""}, {IDC_INSTALL_DATE, "01 January 1970, 00:00:00"}})},
-    {"EveryValueOnlyAZero", EveryValue(REG_SZ, std::string(1, '\0')),
-     With(TextRows(""), {{IDC_PRODUCT_TYPE, ""}, {IDC_INSTALL_DATE, "01 January 1970, 00:00:00"}})},
-    {"EveryValue255Bytes", EveryValue(REG_SZ, Sz(std::string(254, 'w'))),
-     With(TextRows(std::string(254, 'w')),
-          {{IDC_PRODUCT_TYPE, std::string(254, 'w')}, {IDC_INSTALL_DATE, "Unable to calculate"}})},
+     EveryRow("First entry")},
+    {"EveryValueEmpty", EveryValue(REG_SZ, std::string()), EveryRow("", "01 January 1970, 00:00:00")},
+    {"EveryValueOnlyAZero", EveryValue(REG_SZ, std::string(1, '\0')), EveryRow("", "01 January 1970, 00:00:00")},
+    {"EveryValue255Bytes", EveryValue(REG_SZ, Sz(std::string(254, 'w'))), EveryRow(std::string(254, 'w'))},
     {"EveryValue256Bytes", EveryValue(REG_SZ, Sz(std::string(255, 'x'))), Fallbacks()},
     // Text without its zero is stored under a binary type: given a string
     // type, the registry's A functions add the zero that the caller "forgot".
-    {"EveryValue255BytesNoZero", EveryValue(REG_BINARY, std::string(255, 'y')),
-     With(TextRows(std::string(255, 'y')),
-          {{IDC_PRODUCT_TYPE, std::string(255, 'y')}, {IDC_INSTALL_DATE, "Unable to calculate"}})},
+    {"EveryValue255BytesNoZero", EveryValue(REG_BINARY, std::string(255, 'y')), EveryRow(std::string(255, 'y'))},
     {"EveryValue256BytesNoZero", EveryValue(REG_BINARY, std::string(256, 'z')), Fallbacks()},
-    {"EveryValueBeyondAscii", EveryValue(REG_SZ, Sz(kBeyondAscii)),
-     With(TextRows(kBeyondAscii), {{IDC_PRODUCT_TYPE, kBeyondAscii}, {IDC_INSTALL_DATE, "Unable to calculate"}})},
-    {"EveryValueEmbeddedZero", EveryValue(REG_SZ, std::string("Before\0After\0", 13)),
-     With(TextRows("Before"), {{IDC_PRODUCT_TYPE, "Before"}, {IDC_INSTALL_DATE, "Unable to calculate"}})},
-    {"EveryValueHighBytesAndZeros", EveryValue(REG_BINARY, std::string("\xC0\xFF\0\x80\0", 5)),
-     With(TextRows("\xC0\xFF"), {{IDC_PRODUCT_TYPE, "\xC0\xFF"}, {IDC_INSTALL_DATE, "Unable to calculate"}})},
+    {"EveryValueBeyondAscii", EveryValue(REG_SZ, Sz(kBeyondAscii)), EveryRow(kBeyondAscii)},
+    {"EveryValueEmbeddedZero", EveryValue(REG_SZ, std::string("Before\0After\0", 13)), EveryRow("Before")},
+    {"EveryValueHighBytesAndZeros", EveryValue(REG_BINARY, std::string("\xC0\xFF\0\x80\0", 5)), EveryRow("\xC0\xFF")},
     {"EveryValueWithoutTerminatingZero", EveryValue(REG_BINARY, std::string("Text")),
-     With(TextRows("Text"), {{IDC_PRODUCT_TYPE, "Text"}, {IDC_INSTALL_DATE, "03 December 2031, 06:55:16"}})},
-    {"EveryValueAsDword", EveryValue(REG_DWORD, Dword(0x00333231)),
-     With(TextRows("123"), {{IDC_PRODUCT_TYPE, "123"}, {IDC_INSTALL_DATE, "08 February 1970, 19:59:45"}})},
+     EveryRow("Text", "03 December 2031, 06:55:16")},
+    {"EveryValueAsDword", EveryValue(REG_DWORD, Dword(0x00333231)), EveryRow("123", "08 February 1970, 19:59:45")},
     {"ExpandStringsShownUnexpanded", EveryValue(REG_EXPAND_SZ, Sz("%SystemRoot%\\Osprel")),
-     With(TextRows("%SystemRoot%\\Osprel"),
-          {{IDC_PRODUCT_TYPE, "%SystemRoot%\\Osprel"}, {IDC_INSTALL_DATE, "Unable to calculate"}})},
+     EveryRow("%SystemRoot%\\Osprel")},
     {"ControlCharactersAndAmpersands", EveryValue(REG_SZ, Sz("Tab\there\r\nnew line && &amp")),
-     With(TextRows("Tab\there\r\nnew line && &amp"),
-          {{IDC_PRODUCT_TYPE, "Tab\there\r\nnew line && &amp"}, {IDC_INSTALL_DATE, "Unable to calculate"}})},
+     EveryRow("Tab\there\r\nnew line && &amp")},
 
     // The installation date: its size, then the edges of its count.
-    {"DateOf0Bytes", {Date("")}, DateShown("01 January 1970, 00:00:00")},
-    {"DateOf3Bytes", {Date(std::string("\x01\x00\x01", 3))}, DateShown("01 January 1970, 18:12:17")},
-    {"DateOf4Bytes", {Date(Dword(889261500))}, DateShown("07 March 1998, 09:05:00")},
-    {"DateOf5Bytes", {Date(Dword(889261500) + '\x01')}, DateShown("Unable to calculate")},
+    {"DateOf0Bytes", {Date("", kBinary)}, DateShown("01 January 1970, 00:00:00")},
+    {"DateOf3Bytes", {Date(std::string("\x01\x00\x01", 3), kBinary)}, DateShown("01 January 1970, 18:12:17")},
+    {"DateOf4Bytes", {Date(Dword(889261500), kBinary)}, DateShown("07 March 1998, 09:05:00")},
+    {"DateOf5Bytes", {Date(Dword(889261500) + '\x01', kBinary)}, DateShown("Unable to calculate")},
     {"DateOf8Bytes", {Date(Dword(889261500) + Dword(0), REG_QWORD)}, DateShown("Unable to calculate")},
-    {"DateZero", {Date(Dword(0), REG_DWORD)}, DateShown("01 January 1970, 00:00:00")},
-    {"DateLastSignedSecond", {Date(Dword(0x7FFFFFFF), REG_DWORD)}, DateShown("19 January 2038, 03:14:07")},
-    {"DateFirstUnsignedSecond", {Date(Dword(0x80000000), REG_DWORD)}, DateShown("19 January 2038, 03:14:08")},
-    {"DateLastSecond", {Date(Dword(0xFFFFFFFF), REG_DWORD)}, DateShown("07 February 2106, 06:28:15")},
+    {"DateZero", {Date(Dword(0))}, DateShown("01 January 1970, 00:00:00")},
+    {"DateLastSignedSecond", {Date(Dword(0x7FFFFFFF))}, DateShown("19 January 2038, 03:14:07")},
+    {"DateFirstUnsignedSecond", {Date(Dword(0x80000000))}, DateShown("19 January 2038, 03:14:08")},
+    {"DateLastSecond", {Date(Dword(0xFFFFFFFF))}, DateShown("07 February 2106, 06:28:15")},
     {"DateAsText", {Date(Sz("1998"), REG_SZ)}, DateShown("Unable to calculate")},
 
     // The version line and the product type line, which read two values each.
     {"ProductNameTooLongVersionStands",
-     {Text(CV, "CurrentVersion", Sz("4.0")), Text(CV, "ProductName", Sz(std::string(300, 'p')))},
+     {Text(CV, "CurrentVersion", "4.0"), Text(CV, "ProductName", std::string(300, 'p'))},
      {{IDC_VERSION, "4.0"}}},
-    {"VersionGarbageNoProductName", {Text(CV, "CurrentVersion", Garbage(120, 7), REG_BINARY)}, {}},
+    {"VersionGarbageNoProductName", {{CV, "CurrentVersion", kBinary, Garbage(120, 7)}}, {}},
     {"ProductSuiteOf300Bytes",
-     {Text(PO, "ProductType", Sz("ServerNT")),
-      Text(PO, "ProductSuite", MultiSz({"Enterprise", std::string(287, 's')}), REG_MULTI_SZ)},
+     {ProductType("ServerNT"), Suites({"Enterprise", std::string(287, 's')})},
      {{IDC_PRODUCT_TYPE, "Windows NT Server"}}},
     {"ProductSuiteGarbage",
-     {Text(PO, "ProductType", Sz("LanmanNT")), Text(PO, "ProductSuite", Garbage(200, 9), REG_BINARY)},
+     {ProductType("LanmanNT"), {PO, "ProductSuite", kBinary, Garbage(200, 9)}},
      {{IDC_PRODUCT_TYPE, "Windows NT Domain Controller"}}},
     {"ProductTypeTooLongSuiteIgnored",
-     {Text(PO, "ProductType", Sz("WinNT" + std::string(260, 't'))),
-      Text(PO, "ProductSuite", MultiSz({"Enterprise"}), REG_MULTI_SZ)},
+     {ProductType("WinNT" + std::string(260, 't')), Suites({"Enterprise"})},
      {{IDC_PRODUCT_TYPE, "Unable to calculate"}}},
     // "Terminal Server" first: an edition of its own on NT 4.0, and on every
     // later Windows only the suite it lists.
     {"TerminalServerReplacesDomainControllerOnNt4",
-     {Text(CV, "CurrentVersion", Sz("4.0")), Text(PO, "ProductType", Sz("LanmanNT")),
-      Text(PO, "ProductSuite", MultiSz({"Terminal Server"}), REG_MULTI_SZ)},
+     {Text(CV, "CurrentVersion", "4.0"), ProductType("LanmanNT"), Suites({"Terminal Server"})},
      {{IDC_VERSION, "4.0"}, {IDC_PRODUCT_TYPE, "Windows Terminal Server Edition"}}},
     {"TerminalServerListedOnWindows10",
-     {Text(CV, "CurrentVersion", Sz("6.3")), Text(PO, "ProductType", Sz("WinNT")),
-      Text(PO, "ProductSuite", MultiSz({"Terminal Server"}), REG_MULTI_SZ)},
+     {Text(CV, "CurrentVersion", "6.3"), ProductType("WinNT"), Suites({"Terminal Server"})},
      {{IDC_VERSION, "6.3"}, {IDC_PRODUCT_TYPE, "Windows NT Workstation"}}},
 
     // A non-English owner: two bytes in UTF-8, the ANSI code page of the
     // program and of these tests, given back as those bytes.
-    {"OwnerNonEnglish", {Text(CV, "RegisteredOwner", Sz("Zo\xC3\xAB Ltd"))}, {{IDC_REG_OWNER, "Zo\xC3\xAB Ltd"}}},
+    {"OwnerNonEnglish", {Text(CV, "RegisteredOwner", "Zo\xC3\xAB Ltd")}, {{IDC_REG_OWNER, "Zo\xC3\xAB Ltd"}}},
 };
-
-// What the window holds after the program set `text` with an A function:
-// the characters the ANSI code page gives its bytes.
-std::wstring InAnsiCodePage(const std::string& text)
-{
-    std::wstring wide(text.size(), L'\0');
-    if (!text.empty())
-        wide.resize(MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(),
-                                        static_cast<int>(wide.size())));
-    return wide;
-}
 
 // Whether `text` is text in the ANSI code page: binary data can hold bytes
 // that are not, which the system replaces as it sees fit.
@@ -220,36 +170,17 @@ bool IsAnsiText(const std::string& text)
                                                static_cast<int>(text.size()), nullptr, 0) > 0;
 }
 
-// The value as the registry holds it now, or nothing when it is absent.
-std::optional<std::string> Stored(const RegValue& value, unsigned long& type)
-{
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, KeyPath(value.key), 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS)
-        return std::nullopt;
-    DWORD size = 0, storedType = 0;
-    std::optional<std::string> data;
-    if (RegQueryValueExA(key, value.name.c_str(), nullptr, &storedType, nullptr, &size) == ERROR_SUCCESS) {
-        data.emplace(size, '\0');
-        RegQueryValueExA(key, value.name.c_str(), nullptr, &storedType, reinterpret_cast<BYTE*>(data->data()), &size);
-        data->resize(size);
-        type = storedType;
-    }
-    RegCloseKey(key);
-    return data;
-}
-
 void ExpectRegistryUnchanged(const std::vector<RegValue>& values)
 {
     for (const RegValue& name : ReaderValueNames()) {
         const RegValue* set = nullptr;
         for (const RegValue& v : values)
             set = v.name == name.name ? &v : set;
-        unsigned long type = 0;
-        const auto stored = Stored(name, type);
+        const std::optional<RegValue> stored = StoredValue(name.key, name.name);
         ASSERT_EQ(stored.has_value(), set != nullptr) << name.name;
         if (set) {
-            EXPECT_EQ(*stored, set->data) << name.name;
-            EXPECT_EQ(type, set->type) << name.name;
+            EXPECT_EQ(stored->data, set->data) << name.name;
+            EXPECT_EQ(stored->type, set->type) << name.name;
         }
     }
 }
@@ -271,12 +202,13 @@ void ExpectRows(HWND dialog, const Shown& shown)
         SCOPED_TRACE(row.field.name);
         // The program's readers, run here on the same registry, give the text
         // the row must show; the window holds the characters the ANSI code
-        // page (UTF-8) gives its bytes.
+        // page (UTF-8) gives its bytes, read back here as UTF-8.
         const std::string fromReader(row.field.read());
-        EXPECT_NE(DlgItemText(dialog, row.control), TemplateText(row.control));
+        const std::string shownText = DlgItemText(dialog, row.control);
+        EXPECT_NE(shownText, TemplateText(row.control));
         EXPECT_LE(fromReader.size(), 255u);
         if (IsAnsiText(fromReader)) {
-            EXPECT_TRUE(DlgItemTextW(dialog, row.control) == InAnsiCodePage(fromReader));
+            EXPECT_EQ(shownText, fromReader);
         }
         auto expected = shown.find(row.control);
         if (expected != shown.end()) {

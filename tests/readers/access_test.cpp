@@ -11,22 +11,11 @@
 
 namespace {
 
-void SetFullRegistry()
-{
-    std::vector<RegValue> values;
-    for (RegValue v : ReaderValueNames()) {
-        v.type = REG_SZ;
-        v.data = v.name == "InstallDate" ? Dword(889261500) : Sz("ServerNT");
-        values.push_back(v);
-    }
-    SetReaderValues(values);
-}
-
 TEST(ReaderAccess, QueryOnlyAndNothingLeftOpen)
 {
     for (bool full : {true, false}) {
         for (const Field* reader : kFields) {
-            full ? SetFullRegistry() : SetReaderValues({});
+            SetReaderValues(full ? FullRegistry() : std::vector<RegValue>{});
             reader->read();
             ASSERT_EQ(memreg::Opens().size(), 1u) << reader->name;
             EXPECT_EQ(memreg::Opens()[0].access, KEY_QUERY_VALUE) << reader->name;
@@ -50,7 +39,7 @@ TEST(ReaderAccess, MissingKeysOpenNothingToClose)
 // version and the product type read two values each), eleven closes.
 TEST(ReaderAccess, OneFillCostsElevenOpensThirteenQueriesElevenCloses)
 {
-    SetFullRegistry();
+    SetReaderValues(FullRegistry());
     for (const Field* reader : kFields)
         reader->read();
     const memreg::Counters counters = memreg::GetCounters();
@@ -64,8 +53,7 @@ TEST(ReaderAccess, OneFillCostsElevenOpensThirteenQueriesElevenCloses)
 TEST(ReaderAccess, VersionQueriesTheBuildOnlyForWindows10)
 {
     for (const auto& [productName, queries] : {std::pair{"Windows 10 Pro", 3u}, std::pair{"Windows 8.1 Pro", 2u}}) {
-        SetReaderValues({{RegKey::CurrentVersion, "ProductName", REG_SZ, Sz(productName)},
-                         {RegKey::CurrentVersion, "CurrentBuildNumber", REG_SZ, Sz("22631")}});
+        SetReaderValues({Text(CV, "ProductName", productName), Text(CV, "CurrentBuildNumber", "22631")});
         COsprelReaders::GetVersionText();
         EXPECT_EQ(memreg::GetCounters().queries, queries) << productName;
     }

@@ -52,7 +52,7 @@ TEST(InstallDateZones, LocalTimeOfTheMachine)
     for (const ZoneCase& c : kZones) {
         if (!EnterZone(c.zone))
             continue;
-        SetReaderValues({{RegKey::CurrentVersion, "InstallDate", 4, Dword(c.secondsSince1970)}});
+        SetReaderValues({Date(Dword(c.secondsSince1970))});
         EXPECT_EQ(std::string(COsprelReaders::GetInstallDate()), c.shown) << c.zone;
         ++checked;
     }

@@ -13,39 +13,15 @@
 
 namespace {
 
-constexpr unsigned long kSz = 1, kBinary = 3, kDword = 4, kMultiSz = 7;
-constexpr RegKey CV = RegKey::CurrentVersion;
-constexpr RegKey PO = RegKey::ProductOptions;
-
 struct ReaderCase {
     const char* name;
     std::vector<RegValue> values;
     std::map<std::string, std::string> expected;   // by reader name
 };
 
-RegValue Text(RegKey key, const char* name, const std::string& text)
-{
-    return {key, name, kSz, Sz(text)};
-}
-
 RegValue Owner(unsigned long type, const std::string& data)
 {
     return {CV, "RegisteredOwner", type, data};
-}
-
-RegValue Date(const std::string& bytes, unsigned long type = kDword)
-{
-    return {CV, "InstallDate", type, bytes};
-}
-
-RegValue ProductType(const std::string& text)
-{
-    return Text(PO, "ProductType", text);
-}
-
-RegValue Suites(const std::vector<std::string>& items)
-{
-    return {PO, "ProductSuite", kMultiSz, MultiSz(items)};
 }
 
 ReaderCase WindowsName(const char* name, const char* productName, const char* build, const char* shown)
@@ -75,18 +51,7 @@ const RegValue kTerminalServerDataCenter = Suites({"Terminal Server", "DataCente
 // Times are UTC: ctest runs these tests with TZ=UTC.
 const ReaderCase kCases[] = {
     {"EveryValueMissing", {}, {}},
-    {"FullRegistry",
-     {Date(Dword(889261500)), Text(CV, "RegisteredOrganization", "Example Org"),
-      Text(CV, "RegisteredOwner", "Example Owner"), Text(CV, "CurrentBuildNumber", "1381"),
-      Text(CV, "SystemRoot", "C:\\WINNT"), Text(CV, "CurrentVersion", "4.0"),
-      Text(CV, "Plus! VersionNumber", "IE 5 6.0.2800.1106"), Text(CV, "CSDVersion", "Service Pack 6"),
-      Text(CV, "CurrentType", "Uniprocessor Free"), Text(CV, "SourcePath", "D:\\I386"),
-      ProductType("ServerNT")},
-     {{"InstallDate", "07 March 1998, 09:05:00"}, {"RegisteredOrganization", "Example Org"},
-      {"RegisteredOwner", "Example Owner"}, {"BuildNumber", "1381"}, {"SystemRoot", "C:\\WINNT"},
-      {"VersionText", "4.0"}, {"PlusVersion", "IE 5 6.0.2800.1106"}, {"ServicePack", "Service Pack 6"},
-      {"ProcessorType", "Uniprocessor Free"}, {"ProductType", "Windows NT Server"},
-      {"SourcePath", "D:\\I386"}}},
+    {"FullRegistry", FullRegistry(), FullRegistryTexts()},
 
     // The version line: the product name wins whenever there is one.
     {"VersionOnly", {Text(CV, "CurrentVersion", "4.0")}, {{"VersionText", "4.0"}}},
@@ -218,7 +183,7 @@ TEST(MissingKeys, EveryReaderFallsBack)
 {
     if (!CanRemoveKeys())
         GTEST_SKIP() << "keys cannot be removed from this registry";
-    SetReaderValues(kCases[1].values);
+    SetReaderValues(FullRegistry());
     RemoveKey(RegKey::CurrentVersion);
     RemoveKey(RegKey::ProductOptions);
     for (const Field* reader : kFields)

@@ -40,7 +40,7 @@ TEST_P(RegistryQueries, ResultAndSizeAsOnWindows)
     SetReaderValues(c.present ? std::vector<RegValue>{{RegKey::CurrentVersion, "RegisteredOwner", REG_BINARY, c.stored}}
                               : std::vector<RegValue>{});
     HKEY key = nullptr;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, KeyPath(RegKey::CurrentVersion), 0, KEY_QUERY_VALUE | kMachineView, &key), ERROR_SUCCESS);
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, KeyPath(CV), 0, KEY_QUERY_VALUE | kMachineView, &key), ERROR_SUCCESS);
     BYTE buffer[512] = {};
     DWORD type = REG_SZ;   // what the caller expects is no filter: the stored type comes back
     DWORD size = c.offered;
@@ -62,13 +62,13 @@ INSTANTIATE_TEST_SUITE_P(Registry, RegistryQueries, testing::ValuesIn(kQueries),
 
 TEST(RegistryHandles, EmptyAndClosedHandlesFail)
 {
-    SetReaderValues({{RegKey::CurrentVersion, "RegisteredOwner", REG_SZ, Sz("x")}});
+    SetReaderValues({Text(CV, "RegisteredOwner", "x")});
     BYTE buffer[16];
     DWORD size = sizeof buffer;
     EXPECT_EQ(RegQueryValueExA(nullptr, "RegisteredOwner", nullptr, nullptr, buffer, &size), ERROR_INVALID_HANDLE);
 
     HKEY key = nullptr;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, KeyPath(RegKey::CurrentVersion), 0, KEY_QUERY_VALUE | kMachineView, &key), ERROR_SUCCESS);
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, KeyPath(CV), 0, KEY_QUERY_VALUE | kMachineView, &key), ERROR_SUCCESS);
     ASSERT_EQ(RegCloseKey(key), ERROR_SUCCESS);
     size = sizeof buffer;
     EXPECT_EQ(RegQueryValueExA(key, "RegisteredOwner", nullptr, nullptr, buffer, &size), ERROR_INVALID_HANDLE);
@@ -86,10 +86,10 @@ TEST(RegistryHandles, MissingKeyLeavesHandleEmpty)
 // Neither another right nor the choice of view grants query access.
 TEST(RegistryHandles, QueryNeedsQueryAccess)
 {
-    SetReaderValues({{RegKey::CurrentVersion, "RegisteredOwner", REG_SZ, Sz("x")}});
+    SetReaderValues({Text(CV, "RegisteredOwner", "x")});
     for (const REGSAM access : {KEY_SET_VALUE | kMachineView, kMachineView}) {
         HKEY key = nullptr;
-        ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, KeyPath(RegKey::CurrentVersion), 0, access, &key), ERROR_SUCCESS);
+        ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, KeyPath(CV), 0, access, &key), ERROR_SUCCESS);
         BYTE buffer[16];
         DWORD size = sizeof buffer;
         EXPECT_EQ(RegQueryValueExA(key, "RegisteredOwner", nullptr, nullptr, buffer, &size), ERROR_ACCESS_DENIED)

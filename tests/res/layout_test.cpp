@@ -4,51 +4,12 @@
 // Needs a display (scripts/with-display.sh) and a prefix with Wine's fonts.
 #include <gtest/gtest.h>
 
-#include <string>
-
 #include "res/resource.h"
 #include "tests/res/program.h"
 #include "tests/support/display_scale.h"
 
 namespace osprel_test {
 namespace {
-
-std::string WindowText(HWND window) {
-  char text[256] = {};
-  GetWindowTextA(window, text, sizeof text);
-  return text;
-}
-
-std::string ClassName(HWND window) {
-  char name[64] = {};
-  GetClassNameA(window, name, sizeof name);
-  return name;
-}
-
-// The width the text takes in the control's font, prefix characters handled
-// as the control handles them.
-int TextWidth(HWND control, const std::string& text) {
-  HDC dc = GetDC(control);
-  HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(control, WM_GETFONT, 0, 0)));
-  RECT bounds = {};
-  bool noPrefix = ClassName(control) == "Static" && (GetWindowLongA(control, GWL_STYLE) & SS_NOPREFIX);
-  DrawTextA(dc, text.c_str(), -1, &bounds, DT_CALCRECT | DT_SINGLELINE | (noPrefix ? DT_NOPREFIX : 0));
-  SelectObject(dc, previous);
-  ReleaseDC(control, dc);
-  return bounds.right - bounds.left;
-}
-
-int ClientWidth(HWND control) {
-  RECT client = {};
-  GetClientRect(control, &client);
-  return client.right;
-}
-
-bool ShowsText(HWND control) {
-  std::string name = ClassName(control);
-  bool icon = (GetWindowLongA(control, GWL_STYLE) & SS_TYPEMASK) == SS_ICON;
-  return name == "Button" || (name == "Static" && !icon);
-}
 
 Window CreateOrFail(int id) {
   Window dialog = CreateHiddenFromTemplate(Program(), id);
@@ -74,10 +35,9 @@ TEST_P(DialogTexts, EachFitsItsControl) {
   Window dialog = CreateOrFail(GetParam());
   ASSERT_TRUE(dialog);
   int checked = 0;
-  for (HWND control = GetWindow(dialog.get(), GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
-    if (!ShowsText(control)) continue;
-    std::string text = WindowText(control);
-    EXPECT_LE(TextWidth(control, text), ClientWidth(control)) << '"' << text << '"';
+  for (const Control& control : Controls(dialog.get())) {
+    if (!ShowsText(control.window)) continue;
+    EXPECT_TRUE(Fits(control.window)) << '"' << control.text << "\" needs " << OneLineTextWidth(control.window);
     ++checked;
   }
   EXPECT_GE(checked, 7);
@@ -103,7 +63,8 @@ TEST(MainDialogValues, WidestTextsFit) {
   for (const WidestValue& value : cases) {
     HWND control = GetDlgItem(dialog.get(), value.id);
     ASSERT_NE(control, nullptr) << value.id;
-    EXPECT_LE(TextWidth(control, value.text), ClientWidth(control)) << value.text;
+    SetWindowTextA(control, value.text);
+    EXPECT_TRUE(Fits(control)) << value.text << " needs " << OneLineTextWidth(control);
   }
 }
 

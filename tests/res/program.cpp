@@ -1,6 +1,7 @@
 #include "tests/res/program.h"
 
-#include <algorithm>
+#include "tests/support/child_process.h"
+
 #include <memory>
 #include <stdexcept>
 #include <type_traits>
@@ -15,14 +16,7 @@ using Module = std::unique_ptr<std::remove_pointer_t<HMODULE>, ModuleFree>;
 
 }  // namespace
 
-std::string ProgramPath() {
-  // The build gives the path as the build machine spells it. Under Wine a
-  // Unix path is reached through Z:, the drive that maps the root.
-  std::string path = OSPREL_PROGRAM_PATH;
-  if (path.rfind('/', 0) == 0) path = "Z:" + path;
-  std::replace(path.begin(), path.end(), '/', '\\');
-  return path;
-}
+std::string ProgramPath() { return WindowsPath(OSPREL_PROGRAM_PATH); }
 
 HMODULE Program() {
   static const Module program(LoadLibraryExA(

@@ -43,16 +43,27 @@ struct Expected {
   DWORD style;
 };
 
+// Where a dialog or a control lies, in dialog units.
+template <class Item>
+void ExpectPlace(const Item& item, int x, int y, int cx, int cy) {
+  EXPECT_EQ((std::vector<int>{item.x, item.y, item.cx, item.cy}), (std::vector<int>{x, y, cx, cy}));
+}
+
+// What both templates share: no menu or class of their own, 8-point MS Sans Serif.
+void ExpectPlainDialogInMSSansSerif(const DialogTemplate& dialog) {
+  EXPECT_TRUE(dialog.menu.absent());
+  EXPECT_TRUE(dialog.windowClass.absent());
+  EXPECT_EQ(dialog.pointSize, 8u);
+  EXPECT_EQ(dialog.face, "MS Sans Serif");
+}
+
 void ExpectControl(const DialogControl& actual, const Expected& expected) {
   SCOPED_TRACE("control \"" + expected.text + "\"");
   EXPECT_EQ(actual.windowClass.ordinal, expected.classAtom);
   EXPECT_EQ(actual.id, expected.id);
   EXPECT_EQ(actual.text.name, expected.text);
   EXPECT_EQ(actual.text.ordinal, 0u);
-  EXPECT_EQ(actual.x, expected.x);
-  EXPECT_EQ(actual.y, expected.y);
-  EXPECT_EQ(actual.cx, expected.cx);
-  EXPECT_EQ(actual.cy, expected.cy);
+  ExpectPlace(actual, expected.x, expected.y, expected.cx, expected.cy);
   EXPECT_EQ(actual.style, expected.style);
   EXPECT_EQ(actual.exStyle, 0u);
 }
@@ -92,17 +103,11 @@ TEST(MainDialogTemplate, IsAnExtendedTemplateWithTheWindowsLook) {
   EXPECT_EQ(dialog.style, DWORD{WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT});
   EXPECT_EQ(dialog.exStyle, DWORD{WS_EX_APPWINDOW});
   EXPECT_EQ(dialog.caption, "Osprel");
-  EXPECT_TRUE(dialog.menu.absent());
-  EXPECT_TRUE(dialog.windowClass.absent());
-  EXPECT_EQ(dialog.pointSize, 8u);
-  EXPECT_EQ(dialog.face, "MS Sans Serif");
+  ExpectPlainDialogInMSSansSerif(dialog);
   EXPECT_EQ(dialog.weight, unsigned{FW_NORMAL});
   EXPECT_EQ(dialog.italic, 0u);
   EXPECT_EQ(dialog.charset, unsigned{DEFAULT_CHARSET});
-  EXPECT_EQ(dialog.x, 0);
-  EXPECT_EQ(dialog.y, 0);
-  EXPECT_EQ(dialog.cx, 237);
-  EXPECT_EQ(dialog.cy, kBottomLineTop + 15);
+  ExpectPlace(dialog, 0, 0, 237, kBottomLineTop + 15);
 }
 
 TEST(MainDialogTemplate, HasALabelAndAValuePerRowTopDown) {
@@ -136,14 +141,8 @@ TEST(AboutBoxTemplate, IsAClassicTemplate) {
   EXPECT_EQ(dialog.style, DWORD{WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT});
   EXPECT_EQ(dialog.exStyle, 0u);
   EXPECT_EQ(dialog.caption, "About Osprel");
-  EXPECT_TRUE(dialog.menu.absent());
-  EXPECT_TRUE(dialog.windowClass.absent());
-  EXPECT_EQ(dialog.pointSize, 8u);
-  EXPECT_EQ(dialog.face, "MS Sans Serif");
-  EXPECT_EQ(dialog.x, 0);
-  EXPECT_EQ(dialog.y, 0);
-  EXPECT_EQ(dialog.cx, 239);
-  EXPECT_EQ(dialog.cy, 90);
+  ExpectPlainDialogInMSSansSerif(dialog);
+  ExpectPlace(dialog, 0, 0, 239, 90);
 }
 
 TEST(AboutBoxTemplate, ShowsTheApplicationIconFirst) {
@@ -155,10 +154,7 @@ TEST(AboutBoxTemplate, ShowsTheApplicationIconFirst) {
   EXPECT_EQ(icon.text.ordinal, unsigned{IDI_APP});
   EXPECT_EQ(icon.style, kChild | SS_ICON);
   EXPECT_EQ(icon.exStyle, 0u);
-  EXPECT_EQ(icon.x, 11);
-  EXPECT_EQ(icon.y, 17);
-  EXPECT_EQ(icon.cx, 20);
-  EXPECT_EQ(icon.cy, 20);
+  ExpectPlace(icon, 11, 17, 20, 20);
 }
 
 TEST(AboutBoxTemplate, HasItsTextsAndButtonInOrder) {

@@ -10,19 +10,17 @@ namespace {
 constexpr const char* kDesktopKey = "Control Panel\\Desktop";
 constexpr const char* kLogPixels = "LogPixels";
 
-std::string WindowTextOf(HWND window)
+bool IsClass(HWND control, const char* name)
 {
-    char text[512] = {};
-    GetWindowTextA(window, text, sizeof text);
-    return text;
+    char actual[16] = {};
+    GetClassNameA(control, actual, sizeof actual);
+    return lstrcmpiA(actual, name) == 0;
 }
 
 bool IsStaticText(HWND control)
 {
-    char name[16] = {};
-    GetClassNameA(control, name, sizeof name);
     const DWORD type = static_cast<DWORD>(GetWindowLongA(control, GWL_STYLE)) & SS_TYPEMASK;
-    return lstrcmpiA(name, "Static") == 0 && type != SS_ICON;
+    return IsClass(control, "Static") && type != SS_ICON;
 }
 
 INT_PTR CALLBACK NoHandlers(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
@@ -69,14 +67,36 @@ std::vector<Control> Controls(HWND dialog)
 {
     std::vector<Control> controls;
     for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        Control c{GetDlgCtrlID(child), {}, static_cast<DWORD>(GetWindowLongA(child, GWL_STYLE)),
-                  WindowTextOf(child), false};
+        Control c{child, GetDlgCtrlID(child), {}, static_cast<DWORD>(GetWindowLongA(child, GWL_STYLE)),
+                  WindowText(child), false};
         c.isLabel = c.id == -1 && IsStaticText(child);
         GetWindowRect(child, &c.place);
         MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&c.place), 2);
         controls.push_back(c);
     }
     return controls;
+}
+
+bool ShowsText(HWND control)
+{
+    return IsStaticText(control) || IsClass(control, "Button");
+}
+
+std::vector<std::string> LabelsOutOfPlace(HWND dialog)
+{
+    RECT client{};
+    GetClientRect(dialog, &client);
+    const std::vector<Control> controls = Controls(dialog);
+    std::vector<std::string> found;
+    for (const Control& label : controls) {
+        if (label.isLabel && label.place.right > client.right)
+            found.push_back('"' + label.text + "\" past the client area");
+        for (const Control& other : controls) {
+            if (label.isLabel && &other != &label && Overlap(label.place, other.place))
+                found.push_back('"' + label.text + "\" over \"" + other.text + '"');
+        }
+    }
+    return found;
 }
 
 Window CreateHiddenFromTemplate(HMODULE module, int id)
@@ -113,17 +133,23 @@ bool Overlap(const RECT& a, const RECT& b)
 // page of the font's character set, not in the process's (UTF-8).
 int OneLineTextWidth(HWND control)
 {
-    wchar_t text[512] = {};
-    GetWindowTextW(control, text, 512);
+    const std::wstring text = WindowTextW(control);
     const HDC dc = GetDC(control);
     const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(control, WM_GETFONT, 0, 0)));
     const bool noPrefix = GetWindowLongA(control, GWL_STYLE) & SS_NOPREFIX;
     RECT bounds{};
-    DrawTextW(dc, text, -1, &bounds,
+    DrawTextW(dc, text.c_str(), -1, &bounds,
               DT_CALCRECT | DT_SINGLELINE | DT_EXPANDTABS | (noPrefix ? DT_NOPREFIX : 0));
     SelectObject(dc, old);
     ReleaseDC(control, dc);
     return bounds.right;
+}
+
+bool Fits(HWND control)
+{
+    RECT client{};
+    GetClientRect(control, &client);
+    return OneLineTextWidth(control) <= client.right;
 }
 
 const std::vector<ScaledValue> kScaledValues = {

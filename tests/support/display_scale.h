@@ -4,6 +4,7 @@
 #pragma once
 
 #include "tests/support/registry_fixture.h"
+#include "tests/support/window_text.h"
 
 #include <windows.h>
 
@@ -37,6 +38,7 @@ private:
 int ScreenDpi();
 
 struct Control {
+    HWND window;   // while the dialog lives
     int id;
     RECT place;   // in the dialog's client coordinates
     DWORD style;
@@ -46,6 +48,13 @@ struct Control {
 
 // The dialog's controls in template order.
 std::vector<Control> Controls(HWND dialog);
+
+// Whether `control` draws a line of text: a button, or a static that is no icon.
+bool ShowsText(HWND control);
+
+// Labels that reach past the dialog's client area or over another control,
+// each named with what it is over; none when every label lies in free room.
+std::vector<std::string> LabelsOutOfPlace(HWND dialog);
 
 struct WindowDestroy {
     void operator()(HWND window) const { DestroyWindow(window); }
@@ -66,6 +75,8 @@ bool Overlap(const RECT& a, const RECT& b);
 
 // The width `control`'s own text takes on one line, drawn as a static draws it.
 int OneLineTextWidth(HWND control);
+// Whether that line fits the control's client area.
+bool Fits(HWND control);
 
 // Values too long for their lines at every scale, each with the ellipsis
 // style it must be drawn with, then values that fit (style 0): one with an

@@ -2,23 +2,10 @@
 
 #include <chrono>
 #include <thread>
-#include <vector>
 
 namespace {
 
 constexpr auto kPatience = std::chrono::seconds(20);
-constexpr auto kPollInterval = std::chrono::milliseconds(50);
-
-// Wine maps the Unix root to drive Z:, so the build's path works from there.
-std::string WindowsPath(std::string path)
-{
-    if (!path.empty() && path[0] == '/')
-        path = "Z:" + path;
-    for (char& c : path)
-        if (c == '/')
-            c = '\\';
-    return path;
-}
 
 template <class Condition>
 bool PollUntil(Condition condition)
@@ -27,50 +14,22 @@ bool PollUntil(Condition condition)
     while (!condition()) {
         if (std::chrono::steady_clock::now() > deadline)
             return false;
-        std::this_thread::sleep_for(kPollInterval);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return true;
 }
 
-struct WindowSearch {
-    DWORD processId;
-    const char* caption;
-    HWND found;
-};
-
-BOOL CALLBACK MatchWindow(HWND window, LPARAM context)
+INPUT Key(WORD virtualKey, DWORD flags)
 {
-    auto* search = reinterpret_cast<WindowSearch*>(context);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner != search->processId || !IsWindowVisible(window) || WindowText(window) != search->caption)
-        return TRUE;
-    search->found = window;
-    return FALSE;
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = virtualKey;
+    input.ki.wScan = static_cast<WORD>(MapVirtualKeyA(virtualKey, MAPVK_VK_TO_VSC));
+    input.ki.dwFlags = flags;
+    return input;
 }
 
 } // namespace
-
-std::string WindowText(HWND window)
-{
-    char text[512] = {};
-    GetWindowTextA(window, text, sizeof text);
-    return text;
-}
-
-std::string DlgItemText(HWND dialog, int control)
-{
-    char text[1024] = {};
-    const UINT length = GetDlgItemTextA(dialog, control, text, sizeof text);
-    return std::string(text, length);
-}
-
-std::wstring DlgItemTextW(HWND dialog, int control)
-{
-    wchar_t text[1024] = {};
-    const UINT length = GetDlgItemTextW(dialog, control, text, 1024);
-    return std::wstring(text, length);
-}
 
 bool EmptyTheClipboard()
 {
@@ -96,20 +55,6 @@ std::wstring ClipboardText()
     return text;
 }
 
-namespace {
-
-INPUT Key(WORD virtualKey, DWORD flags)
-{
-    INPUT input{};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = virtualKey;
-    input.ki.wScan = static_cast<WORD>(MapVirtualKeyA(virtualKey, MAPVK_VK_TO_VSC));
-    input.ki.dwFlags = flags;
-    return input;
-}
-
-} // namespace
-
 std::wstring WaitForClipboardText()
 {
     std::wstring text;
@@ -131,39 +76,12 @@ bool OsprelProcess::Type(HWND window, const std::vector<WORD>& virtualKeys)
     return SendInput(count, inputs.data(), sizeof(INPUT)) == count;
 }
 
-OsprelProcess::OsprelProcess()
-{
-    std::string commandLine = "\"" + WindowsPath(OSPREL_EXE) + "\"";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &m_process))
-        m_process = PROCESS_INFORMATION{};
-}
-
-OsprelProcess::~OsprelProcess()
-{
-    if (!Started())
-        return;
-    if (WaitForSingleObject(m_process.hProcess, 0) == WAIT_TIMEOUT) {
-        TerminateProcess(m_process.hProcess, 1);
-        WaitForSingleObject(m_process.hProcess, 5000);
-    }
-    CloseHandle(m_process.hThread);
-    CloseHandle(m_process.hProcess);
-}
-
-HWND OsprelProcess::FindWindowNow(const char* caption) const
-{
-    WindowSearch search{m_process.dwProcessId, caption, nullptr};
-    EnumWindows(&MatchWindow, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
+OsprelProcess::OsprelProcess() : ChildProcess("\"" + WindowsPath(OSPREL_EXE) + "\"") {}
 
 HWND OsprelProcess::WaitForWindow(const char* caption) const
 {
     HWND found = nullptr;
-    PollUntil([&] { return (found = FindWindowNow(caption)) != nullptr; });
+    PollUntil([&] { return (found = VisibleWindow(caption)) != nullptr; });
     return found;
 }
 
@@ -174,13 +92,10 @@ HWND OsprelProcess::WaitForMainWindow() const
 
 bool OsprelProcess::WaitForWindowGone(const char* caption) const
 {
-    return PollUntil([&] { return FindWindowNow(caption) == nullptr; });
+    return PollUntil([&] { return VisibleWindow(caption) == nullptr; });
 }
 
 bool OsprelProcess::WaitForExit(DWORD& exitCode) const
 {
-    const DWORD timeout = static_cast<DWORD>(std::chrono::milliseconds(kPatience).count());
-    if (WaitForSingleObject(m_process.hProcess, timeout) != WAIT_OBJECT_0)
-        return false;
-    return GetExitCodeProcess(m_process.hProcess, &exitCode) != FALSE;
+    return ChildProcess::WaitForExit(static_cast<DWORD>(std::chrono::milliseconds(kPatience).count()), exitCode);
 }

@@ -4,21 +4,17 @@
 // The program is the one the build made for users (OSPREL_EXE).
 #pragma once
 
+#include "tests/support/child_process.h"
+
 #include <windows.h>
 
 #include <string>
 #include <vector>
 
-class OsprelProcess {
+class OsprelProcess : public ChildProcess {
 public:
     // Starts the executable the build made (OSPREL_EXE).
     OsprelProcess();
-    // A process still running is killed: a failed test leaves none behind.
-    ~OsprelProcess();
-    OsprelProcess(const OsprelProcess&) = delete;
-    OsprelProcess& operator=(const OsprelProcess&) = delete;
-
-    bool Started() const { return m_process.hProcess != nullptr; }
 
     // The main window once it is shown, or null when the program did not
     // start or show it within the time allowed.
@@ -29,7 +25,6 @@ public:
     HWND WaitForWindow(const char* caption) const;
     // Whether no window with `caption` is left within the time allowed.
     bool WaitForWindowGone(const char* caption) const;
-    HWND FindWindowNow(const char* caption) const;
 
     // Makes `window` the foreground window and types the keys as the keyboard
     // would: pressed in order, released in reverse (modifiers first).
@@ -38,16 +33,7 @@ public:
 
     // Whether the process ends within the time allowed, and its exit code.
     bool WaitForExit(DWORD& exitCode) const;
-
-private:
-    PROCESS_INFORMATION m_process{};
 };
-
-// A window's text, and a dialog control's, read across the process boundary.
-std::string WindowText(HWND window);
-std::string DlgItemText(HWND dialog, int control);
-// The same as UTF-16: whole in any script, whatever the code pages.
-std::wstring DlgItemTextW(HWND dialog, int control);
 
 // Empties the clipboard, so that what is found there later was put there later.
 bool EmptyTheClipboard();

@@ -35,6 +35,64 @@ RegValue Utf16Text(RegKey key, const std::string& name, const std::wstring& text
     return {key, name, 1 /* REG_SZ */, bytes, true};
 }
 
+RegValue Text(RegKey key, const std::string& name, const std::string& text)
+{
+    return {key, name, kSz, Sz(text)};
+}
+
+RegValue Date(const std::string& bytes, unsigned long type)
+{
+    return {CV, "InstallDate", type, bytes};
+}
+
+RegValue ProductType(const std::string& text)
+{
+    return Text(PO, "ProductType", text);
+}
+
+RegValue Suites(const std::vector<std::string>& items)
+{
+    return {PO, "ProductSuite", kMultiSz, MultiSz(items)};
+}
+
+const std::vector<RegValue>& FullRegistry()
+{
+    static const std::vector<RegValue> values = {
+        Text(CV, "CurrentVersion", "4.0"),
+        Text(CV, "ProductName", "Osprel Test Edition"),
+        Text(CV, "CurrentBuildNumber", "1381"),
+        Text(CV, "CSDVersion", "Service Pack 6"),
+        Text(CV, "Plus! VersionNumber", "IE 5 6.0"),
+        Text(CV, "CurrentType", "Uniprocessor Free"),
+        Text(CV, "RegisteredOrganization", "Test Organisation"),
+        Text(CV, "RegisteredOwner", "Test Owner"),
+        Date(Dword(889261500)),
+        Text(CV, "SourcePath", "D:\\I386"),
+        Text(CV, "SystemRoot", "C:\\WINNT"),
+        ProductType("LanmanNT"),
+        Suites({"Small Business"}),
+    };
+    return values;
+}
+
+const std::map<std::string, std::string>& FullRegistryTexts()
+{
+    static const std::map<std::string, std::string> texts = {
+        {"VersionText", "Osprel Test Edition"},
+        {"BuildNumber", "1381"},
+        {"ServicePack", "Service Pack 6"},
+        {"PlusVersion", "IE 5 6.0"},
+        {"ProcessorType", "Uniprocessor Free"},
+        {"ProductType", "Windows NT Domain Controller"},
+        {"RegisteredOrganization", "Test Organisation"},
+        {"RegisteredOwner", "Test Owner"},
+        {"InstallDate", "07 March 1998, 09:05:00"},
+        {"SourcePath", "D:\\I386"},
+        {"SystemRoot", "C:\\WINNT"},
+    };
+    return texts;
+}
+
 const char* KeyPath(RegKey key)
 {
     return key == RegKey::CurrentVersion ? fields::kCurrentVersionKey : fields::kProductOptionsKey;

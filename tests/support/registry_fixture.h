@@ -4,10 +4,17 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 enum class RegKey { CurrentVersion, ProductOptions };
+constexpr RegKey CV = RegKey::CurrentVersion;
+constexpr RegKey PO = RegKey::ProductOptions;
+
+// Value types as the registry numbers them (the host build has no windows.h).
+constexpr unsigned long kSz = 1, kBinary = 3, kDword = 4, kMultiSz = 7;
 
 struct RegValue {
     RegKey key;
@@ -26,6 +33,19 @@ std::string MultiSz(const std::vector<std::string>& items); // each ended by a z
 // registry only; the in-memory one keeps the bytes it is given.
 RegValue Utf16Text(RegKey key, const std::string& name, const std::wstring& text);
 
+// The values the tables of cases are written in.
+RegValue Text(RegKey key, const std::string& name, const std::string& text);   // REG_SZ, with its zero
+RegValue Date(const std::string& bytes, unsigned long type = kDword);           // InstallDate
+RegValue ProductType(const std::string& text);
+RegValue Suites(const std::vector<std::string>& items);                        // ProductSuite, REG_MULTI_SZ
+
+// A registry that holds every value the readers read, each a text of its own
+// (the installation date a count of seconds, the product suites a list that
+// names no edition), and the texts the readers give for it, by reader name;
+// the date in UTC.
+const std::vector<RegValue>& FullRegistry();
+const std::map<std::string, std::string>& FullRegistryTexts();
+
 const char* KeyPath(RegKey key);                            // below HKEY_LOCAL_MACHINE
 
 // Every value any reader reads, by key.
@@ -40,6 +60,10 @@ const std::vector<RegValue>& ReaderValueNames();
 // without any value the readers read. The in-memory registry has one view
 // and no such copy: there `otherView` is not stored anywhere.
 void SetReaderValues(const std::vector<RegValue>& values, const std::vector<RegValue>& otherView = {});
+
+// A value as the registry holds it now (machine's own view), or nothing when
+// it is absent. The real registry only.
+std::optional<RegValue> StoredValue(RegKey key, const std::string& name);
 
 // Whether a whole key can be removed here. Wine keeps things of its own
 // under both keys, so only the in-memory registry offers it.

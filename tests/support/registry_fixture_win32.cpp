@@ -118,6 +118,12 @@ void SetReaderValues(const std::vector<RegValue>& values, const std::vector<RegV
     }
 }
 
+std::optional<RegValue> StoredValue(RegKey key, const std::string& name)
+{
+    RegValue value{key, name, 0, {}};
+    return Key(key, View::Machine).Read(name, value) ? std::optional<RegValue>(value) : std::nullopt;
+}
+
 bool CanRemoveKeys()
 {
     return false;
