@@ -43,13 +43,13 @@ CString COsprelReaders::GetProductType()
     const Field& field = fields::kProductType;
     RegistryKey key(field.key);
     CString productType;
-    if (!key.QueryText(field.values[0], REG_SZ, productType))
+    if (!key.QueryText(field.values[0], productType))
         return field.fallback;
     CString shown = Named(productType, kProductTypes, productType);   // not const: returned by move
 
     // Only the first text of the list counts: QueryText stops at its zero byte.
     CString firstSuite;
-    if (!key.QueryText(field.values[1], REG_MULTI_SZ, firstSuite))
+    if (!key.QueryText(field.values[1], firstSuite))
         return shown;
     return Named(firstSuite, kSuites, shown);
 }

@@ -44,11 +44,6 @@ protected:
         calls.push_back("OnCancel");
         CDialog::OnCancel();
     }
-    bool OnWndMsg(const afx::Message& message, LRESULT& result) override
-    {
-        return messageMap.Dispatch(*this, message, result) || CDialog::OnWndMsg(message, result);
-    }
-
 private:
     static constexpr UINT kRunScenario = WM_APP + 1;
     static constexpr UINT_PTR kWatchdogTimer = 1;
@@ -76,16 +71,14 @@ private:
     void OnFirstRoutedCommand() { calls.push_back("first"); }
     void OnSecondRoutedCommand() { calls.push_back("second"); }
 
-    static const afx::MessageMap<ProbeDialog> messageMap;
-
     Scenario m_scenario;
-};
 
-inline const afx::MessageMap<ProbeDialog> ProbeDialog::messageMap = {
-    afx::OnMessage(kRunScenario, &ProbeDialog::OnRunScenario),
-    afx::OnMessage(WM_TIMER, &ProbeDialog::OnTimer),
-    afx::OnWmSysCommand(&ProbeDialog::OnSysCommand),
-    afx::OnWmQueryDragIcon(&ProbeDialog::OnQueryDragIcon),
-    afx::OnCommand(kRoutedCommand, &ProbeDialog::OnFirstRoutedCommand),
-    afx::OnCommand(kRoutedCommand, &ProbeDialog::OnSecondRoutedCommand),
+    BEGIN_MSG_MAP(ProbeDialog, CDialog)
+        afx::OnMessage<&ProbeDialog::OnRunScenario>(kRunScenario),
+        afx::OnMessage<&ProbeDialog::OnTimer>(WM_TIMER),
+        afx::OnWmSysCommand<&ProbeDialog::OnSysCommand>(),
+        afx::OnWmQueryDragIcon<&ProbeDialog::OnQueryDragIcon>(),
+        afx::OnCommand<&ProbeDialog::OnFirstRoutedCommand>(kRoutedCommand),
+        afx::OnCommand<&ProbeDialog::OnSecondRoutedCommand>(kRoutedCommand),
+    END_MSG_MAP()
 };
