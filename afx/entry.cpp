@@ -9,6 +9,7 @@
 // compiler expects of any start-up: run the static constructors, from the
 // list the linker gathers, before WinMain. exit() then runs the destructors
 // registered with atexit and ends the process with WinMain's result.
+// atexit itself is the start-up code's in MinGW-w64, so it is defined here.
 #include "afx/win32.h"
 
 #include <cstdlib>
@@ -57,6 +58,12 @@ int ShowCommand()
 }
 
 } // namespace
+
+// The C runtime's own exit list, which exit() runs last registered first.
+extern "C" int __cdecl atexit(void(__cdecl* function)())
+{
+    return _onexit(reinterpret_cast<_onexit_t>(reinterpret_cast<void (*)()>(function))) ? 0 : -1;
+}
 
 // Windows starts a 32-bit program with its stack aligned to 4 bytes only.
 #ifdef __i386__

@@ -2,6 +2,7 @@
 // a registry with and without the values, names in any script, its layout at
 // every display scale, the rows copied with the keyboard, the About box from
 // the system menu's command, and the ways to end the program.
+#include "app/osprel_app.h"
 #include "app/osprel_dlg.h"
 #include "res/resource.h"
 #include "tests/support/display_scale.h"
@@ -352,6 +353,30 @@ TEST(Ending, EscEnterAndTheCloseCommandEachEndTheProgram)
         ASSERT_TRUE(osprel.WaitForExit(exitCode)) << "still running";
         EXPECT_EQ(exitCode, 0u);
     }
+}
+
+// A main dialog that cannot be made (here: a copy of the program without its
+// template) has shown nothing, and the program says so in its exit status.
+TEST(Ending, AMainDialogThatCannotBeMadeEndsTheProgramWithStatus1)
+{
+    char folder[MAX_PATH] = {};
+    ASSERT_NE(GetTempPathA(sizeof folder, folder), 0u);
+    const std::string copy = std::string(folder) + "osprel-without-main-dialog.exe";
+    ASSERT_TRUE(CopyFileA(OsprelExecutable().c_str(), copy.c_str(), FALSE));
+    const HANDLE update = BeginUpdateResourceA(copy.c_str(), FALSE);
+    ASSERT_NE(update, nullptr);
+    const WORD english = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);   // the resource script's language
+    EXPECT_TRUE(UpdateResourceA(update, RT_DIALOG, MAKEINTRESOURCEA(IDD_MAIN), english, nullptr, 0));
+    ASSERT_TRUE(EndUpdateResourceA(update, FALSE));
+
+    DWORD exitCode = 0;
+    {
+        OsprelProcess osprel(copy);
+        ASSERT_TRUE(osprel.Started());
+        ASSERT_TRUE(osprel.WaitForExit(exitCode)) << "still running";
+    }
+    EXPECT_EQ(exitCode, static_cast<DWORD>(COsprelApp::kDialogFailed));
+    DeleteFileA(copy.c_str());
 }
 
 } // namespace

@@ -131,9 +131,14 @@ bool OsprelProcess::Type(HWND window, const std::vector<WORD>& virtualKeys)
     return SendInput(count, inputs.data(), sizeof(INPUT)) == count;
 }
 
-OsprelProcess::OsprelProcess()
+std::string OsprelExecutable()
 {
-    std::string commandLine = "\"" + WindowsPath(OSPREL_EXE) + "\"";
+    return WindowsPath(OSPREL_EXE);
+}
+
+OsprelProcess::OsprelProcess(const std::string& executable)
+{
+    std::string commandLine = "\"" + executable + "\"";
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,

@@ -9,10 +9,13 @@
 #include <string>
 #include <vector>
 
+// The executable the build made (OSPREL_EXE), as a Windows path.
+std::string OsprelExecutable();
+
 class OsprelProcess {
 public:
-    // Starts the executable the build made (OSPREL_EXE).
-    OsprelProcess();
+    // Starts `executable`, a Windows path: by default the one the build made.
+    explicit OsprelProcess(const std::string& executable = OsprelExecutable());
     // A process still running is killed: a failed test leaves none behind.
     ~OsprelProcess();
     OsprelProcess(const OsprelProcess&) = delete;
