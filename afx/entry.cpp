@@ -14,12 +14,15 @@
 
 #include <cstdlib>
 
+// Names the linker and the C runtime chose, reserved to them.
+// NOLINTBEGIN(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp)
 extern "C" {
 // The linker's list of static constructors: -1, the constructors, a null.
 extern void (*__CTOR_LIST__[])();
 // The kind of program, for the C runtime's own error reports: a window program.
 void __cdecl __set_app_type(int type);
 }
+// NOLINTEND(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp)
 
 namespace {
 

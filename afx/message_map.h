@@ -158,6 +158,7 @@ constexpr MessageEntry OnCommand(UINT id)
 
 } // namespace afx
 
+// cppcheck-afx.cfg repeats both macros for cppcheck.
 // The map of `theClass`, after its base class's: last in its class body, as
 // the macros leave the access private. Between the two: the entries, each
 // followed by a comma.
