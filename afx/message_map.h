@@ -158,10 +158,9 @@ constexpr MessageEntry OnCommand(UINT id)
 
 } // namespace afx
 
-// cppcheck-afx.cfg repeats both macros for cppcheck.
 // The map of `theClass`, after its base class's: last in its class body, as
 // the macros leave the access private. Between the two: the entries, each
-// followed by a comma.
+// followed by a comma. cppcheck-afx.cfg repeats both macros for cppcheck.
 #define BEGIN_MSG_MAP(theClass, baseClass)                                          \
 public:                                                                             \
     static const afx::MessageMap* GetThisMessageMap()                               \
