@@ -102,7 +102,7 @@ OWN_SOURCES := ^$(CURDIR)/(?!build/)
 MINGW_TIDY_ARGS = -extra-arg=--target=x86_64-w64-mingw32 $(patsubst %,-extra-arg=-isystem%,$(shell \
   x86_64-w64-mingw32-g++-posix -xc++ -E -v /dev/null 2>&1 | sed -n '/search starts here/,/End of search/p' | grep '^ /.*c++'))
 CPPCHECK := cppcheck --enable=warning,performance,portability,style --std=c++17 --inline-suppr --quiet \
-  --suppressions-list=cppcheck-suppressions.txt --library=googletest --error-exitcode=1
+  --suppressions-list=cppcheck-suppressions.txt --library=googletest --library=cppcheck-afx.cfg --error-exitcode=1
 
 .PHONY: check check-configure tidy cppcheck fuzz reproducible
 

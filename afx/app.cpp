@@ -44,9 +44,15 @@ int CWinApp::Run()
     return message.message == WM_QUIT ? static_cast<int>(message.wParam) : -1;
 }
 
-bool CWinApp::OnCmdMsg(const afx::Message&)
+int CWinApp::ExitInstance()
 {
-    return false;
+    return 0;
+}
+
+bool CWinApp::OnCmdMsg(const afx::Message& command)
+{
+    LRESULT ignored = 0;
+    return DispatchToMaps(command, ignored);
 }
 
 void CWinApp::OnHelp() {}
@@ -70,7 +76,7 @@ int AfxWinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     if (app->m_appName.IsEmpty())
         app->m_appName = ExecutableBaseName(instance);
     if (!app->InitInstance())
-        return 0;
+        return app->ExitInstance();
     return app->Run();
 }
 

@@ -3,8 +3,9 @@
 // The program defines exactly one global object of a class derived from
 // CWinApp. Constructing it makes it the application that AfxWinMain (called
 // by the layer's WinMain) starts: AfxWinMain calls InitInstance, and when
-// that returns true runs a message loop until WM_QUIT; when it returns false
-// the program ends at once with exit code 0.
+// that returns true runs a message loop until WM_QUIT, whose code is the
+// program's exit code; when it returns false the program ends at once with
+// the exit code ExitInstance gives.
 #pragma once
 
 #include "afx/cstring.h"
@@ -13,19 +14,18 @@
 
 class CWnd;
 
-class CWinApp {
+class CWinApp : public CCmdTarget {
 public:
     // With no name the application is called after its executable file.
     explicit CWinApp(const char* appName = nullptr);
-    CWinApp(const CWinApp&) = delete;
-    CWinApp& operator=(const CWinApp&) = delete;
-    virtual ~CWinApp();
+    ~CWinApp() override;
 
     virtual bool InitInstance();   // true: run the message loop
     virtual int Run();             // until WM_QUIT; its exit code
+    virtual int ExitInstance();    // after an InitInstance that returned false: the exit code, 0
 
-    // Offers a command no window took to the application's map; true when
-    // a handler took it.
+    // Offers a command no window took to the maps of the application's class
+    // and its bases; true when a handler took it.
     virtual bool OnCmdMsg(const afx::Message& command);
 
     // The Help command (ID_HELP). No help file comes with a program built on

@@ -1,6 +1,7 @@
 #include "afx/clipboard.h"
 
 #include <cstring>
+#include <cwchar>
 
 namespace afx {
 namespace {
@@ -11,9 +12,9 @@ bool IsDown(int virtualKey)
 }
 
 // The text in memory the clipboard can take over: movable, with its zero.
-HGLOBAL GlobalCopy(const std::wstring& text)
+HGLOBAL GlobalCopy(const wchar_t* text)
 {
-    const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    const size_t bytes = (std::wcslen(text) + 1) * sizeof(wchar_t);
     const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
     void* data = memory ? GlobalLock(memory) : nullptr;
     if (!data) {
@@ -21,7 +22,7 @@ HGLOBAL GlobalCopy(const std::wstring& text)
             GlobalFree(memory);
         return nullptr;
     }
-    std::memcpy(data, text.c_str(), bytes);
+    std::memcpy(data, text, bytes);
     GlobalUnlock(memory);
     return memory;
 }
@@ -49,7 +50,7 @@ bool IsCopyKey(UINT virtualKey)
     return (virtualKey == 'C' || virtualKey == VK_INSERT) && IsDown(VK_CONTROL) && !IsDown(VK_MENU);
 }
 
-bool CopyToClipboard(HWND owner, const std::wstring& text)
+bool CopyToClipboard(HWND owner, const wchar_t* text)
 {
     const HGLOBAL memory = GlobalCopy(text);
     if (!memory)

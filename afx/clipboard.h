@@ -3,8 +3,6 @@
 
 #include "afx/win32.h"
 
-#include <string>
-
 namespace afx {
 
 // Whether the key pressed now, with the modifier keys held, is the copy
@@ -12,10 +10,10 @@ namespace afx {
 // AltGr on many keyboards, which types a character.
 bool IsCopyKey(UINT virtualKey);
 
-// Puts `text` on the clipboard as Unicode text, in place of whatever was
-// there, with `owner` as the clipboard's owner. Another program holding the
-// clipboard open is waited for, up to half a second. False when the
-// clipboard cannot be had by then, or the memory not found.
-bool CopyToClipboard(HWND owner, const std::wstring& text);
+// Puts `text`, up to its zero, on the clipboard as Unicode text, in place of
+// whatever was there, with `owner` as the clipboard's owner. Another program
+// holding the clipboard open is waited for, up to half a second. False when
+// the clipboard cannot be had by then, or the memory not found.
+bool CopyToClipboard(HWND owner, const wchar_t* text);
 
 } // namespace afx

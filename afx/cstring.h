@@ -1,10 +1,11 @@
-// CString: the layer's single-byte (ANSI) text, returned by value and handed
-// to the window functions unchanged. A thin value type over std::string with
-// the few members callers use; it converts to const char* for the A functions.
+// CString: the layer's text, returned by value and handed to the window
+// functions unchanged: bytes in the process's ANSI code page, which is UTF-8
+// where the manifest's activeCodePage is honoured, and the machine's own code
+// page elsewhere. A small value type of its own, its bytes and a terminating
+// zero on the C runtime's heap; it converts to const char* for the A functions.
 #pragma once
 
 #include <cstring>
-#include <string>
 
 #ifdef _WIN32
 // <windows.h>, when it came first, makes LoadString a macro for LoadStringA;
@@ -15,13 +16,23 @@
 class CString {
 public:
     CString() = default;
-    CString(const char* text) : m_text(text ? text : "") {}
-    CString(const char* text, int length) : m_text(text, static_cast<size_t>(length)) {}
+    CString(const char* text) : CString(text, text ? static_cast<int>(std::strlen(text)) : 0) {}
+    // The first `length` bytes of `text`.
+    CString(const char* text, int length);
+    CString(const CString& other) : CString(other.GetString(), other.m_length) {}
+    CString(CString&& other) noexcept : m_text(other.m_text), m_length(other.m_length)
+    {
+        other.m_text = nullptr;
+        other.m_length = 0;
+    }
+    CString& operator=(const CString& other);
+    CString& operator=(CString&& other) noexcept;
+    ~CString();
 
-    int GetLength() const { return static_cast<int>(m_text.size()); }
-    bool IsEmpty() const { return m_text.empty(); }
-    const char* GetString() const { return m_text.c_str(); }
-    operator const char*() const { return m_text.c_str(); }
+    int GetLength() const { return m_length; }
+    bool IsEmpty() const { return m_length == 0; }
+    const char* GetString() const { return m_text ? m_text : ""; }
+    operator const char*() const { return GetString(); }
 
 #ifdef _WIN32
     // Loads string-table entry `id` from the application's resources; false
@@ -29,11 +40,20 @@ public:
     bool LoadString(unsigned id);
 #endif
 
-    friend bool operator==(const CString& a, const CString& b) { return a.m_text == b.m_text; }
-    friend bool operator==(const CString& a, const char* b) { return a.m_text == (b ? b : ""); }
+    friend bool operator==(const CString& a, const CString& b) { return a.Equals(b.GetString(), b.m_length); }
+    friend bool operator==(const CString& a, const char* b)
+    {
+        return b ? a.Equals(b, static_cast<int>(std::strlen(b))) : a.IsEmpty();
+    }
     friend bool operator!=(const CString& a, const CString& b) { return !(a == b); }
     friend bool operator!=(const CString& a, const char* b) { return !(a == b); }
 
 private:
-    std::string m_text;
+    bool Equals(const char* text, int length) const
+    {
+        return m_length == length && std::memcmp(GetString(), text, static_cast<size_t>(length)) == 0;
+    }
+
+    char* m_text = nullptr;   // null while empty
+    int m_length = 0;
 };

@@ -87,12 +87,6 @@ HHOOK MessageFilter::s_hook = nullptr;
 
 } // namespace
 
-const afx::MessageMap<CDialog> CDialog::messageMap = {
-    afx::OnWmInitDialog(&CDialog::OnInitDialog),
-    afx::OnCommand(IDOK, &CDialog::OnOK),
-    afx::OnCommand(IDCANCEL, &CDialog::OnCancel),
-};
-
 CDialog::CDialog(UINT templateId, CWnd* parent) : m_templateId(templateId), m_parent(parent) {}
 
 INT_PTR CDialog::DoModal()
@@ -140,16 +134,13 @@ void CDialog::OnCancel()
 
 bool CDialog::OnWndMsg(const afx::Message& message, LRESULT& result)
 {
-    if (messageMap.Dispatch(*this, message, result))
+    if (CWnd::OnWndMsg(message, result))
         return true;
-    if (message.id == WM_COMMAND) {
-        CWinApp* app = AfxGetApp();
-        if (app && app->OnCmdMsg(message)) {
-            result = 0;
-            return true;
-        }
-    }
-    return CWnd::OnWndMsg(message, result);
+    CWinApp* app = AfxGetApp();
+    if (message.id != WM_COMMAND || !app || !app->OnCmdMsg(message))
+        return false;
+    result = 0;
+    return true;
 }
 
 // The dialog procedure the system calls. It takes over the window when

@@ -1,8 +1,8 @@
 // CDialog: a modal dialog built from a dialog template in the resources.
 //
 // Its own map, after any derived class's: WM_INITDIALOG to OnInitDialog,
-// IDOK to OnOK, IDCANCEL to OnCancel. A command no window map takes is
-// offered to the application's map. A template placed at 0, 0 is centred
+// IDOK to OnOK, IDCANCEL to OnCancel. A command no map of the dialog takes is
+// offered to the application's maps. A template placed at 0, 0 is centred
 // when the dialog opens (see CWnd::CenterWindow).
 #pragma once
 
@@ -33,9 +33,13 @@ private:
     static INT_PTR CALLBACK StartProc(HWND window, UINT id, WPARAM wParam, LPARAM lParam);
     HWND Owner() const;
 
-    static const afx::MessageMap<CDialog> messageMap;
-
     UINT m_templateId;
     CWnd* m_parent;
     bool m_centreOnOpen = false;
+
+    BEGIN_MSG_MAP(CDialog, CWnd)
+        afx::OnWmInitDialog<&CDialog::OnInitDialog>(),
+        afx::OnCommand<&CDialog::OnOK>(IDOK),
+        afx::OnCommand<&CDialog::OnCancel>(IDCANCEL),
+    END_MSG_MAP()
 };

@@ -1,23 +1,25 @@
-// Message maps: tables that bind window messages to member handlers.
+// Message maps: constant tables that bind window messages to member handlers,
+// written in the class they belong to and chained to the base class's map.
 //
-//   const afx::MessageMap<CMyDlg> CMyDlg::messageMap = {
-//       afx::OnWmPaint(&CMyDlg::OnPaint),
-//       afx::OnCommand(IDOK, &CMyDlg::OnOK),
+//   class CMyDlg : public CDialog {
+//       ...
+//       BEGIN_MSG_MAP(CMyDlg, CDialog)
+//           afx::OnWmPaint<&CMyDlg::OnPaint>(),
+//           afx::OnCommand<&CMyDlg::OnOK>(IDOK),
+//       END_MSG_MAP()
 //   };
 //
-// Each entry unpacks wParam and lParam for its handler's signature. Entries
-// are tried from the top; the first that matches handles the message. A class
-// with a map dispatches to it in OnWndMsg and then hands over to its base
-// class, so a derived class's entries come before its base's.
+// Each entry unpacks wParam and lParam for its handler's signature. A message
+// is offered to the maps of the object's class and its bases, the most
+// derived first; within a map entries are tried from the top, and the first
+// that matches handles the message. A class without a map of its own uses
+// its base's. The tables are constants: nothing is built when the program
+// starts.
 #pragma once
 
 #include "afx/win32.h"
 
-#include <functional>
-#include <initializer_list>
-#include <optional>
 #include <type_traits>
-#include <vector>
 
 namespace afx {
 
@@ -28,116 +30,152 @@ struct Message {
     LPARAM lParam;
 };
 
-template <class T>
-class MessageEntry {
+struct MessageMap;
+
+} // namespace afx
+
+// The root of every class with a message map: windows and the application.
+class CCmdTarget {
 public:
-    using Handler = std::function<LRESULT(T&, const Message&)>;
+    CCmdTarget() = default;
+    CCmdTarget(const CCmdTarget&) = delete;
+    CCmdTarget& operator=(const CCmdTarget&) = delete;
+    virtual ~CCmdTarget() = default;
 
-    MessageEntry(UINT message, Handler handler) : m_message(message), m_handler(std::move(handler)) {}
-    MessageEntry(UINT message, UINT command, Handler handler)
-        : m_message(message), m_command(command), m_handler(std::move(handler)) {}
+    // The map of this class and its bases: none.
+    static const afx::MessageMap* GetThisMessageMap();
 
-    // A base class's entry serves in a derived class's map.
-    template <class Base, class = std::enable_if_t<std::is_base_of_v<Base, T> && !std::is_same_v<Base, T>>>
-    MessageEntry(const MessageEntry<Base>& base)
-        : m_message(base.m_message), m_command(base.m_command),
-          m_handler([handler = base.m_handler](T& target, const Message& m) { return handler(target, m); }) {}
+protected:
+    // The map of the object's own class (BEGIN_MSG_MAP overrides it).
+    virtual const afx::MessageMap* GetMessageMap() const { return GetThisMessageMap(); }
 
-    // Command entries take menu, accelerator and button clicks (code 0)
-    // of their identifier only.
+    // Calls the first entry that matches `message` in the maps of the
+    // object's class and its bases; false when none matches.
+    bool DispatchToMaps(const afx::Message& message, LRESULT& result);
+};
+
+namespace afx {
+
+using Invoker = LRESULT (*)(CCmdTarget& target, const Message& message);
+
+struct MessageEntry {
+    UINT message = 0;
+    bool isCommand = false;   // WM_COMMAND of one identifier, from a menu, an accelerator or a click
+    UINT command = 0;
+    Invoker invoke = nullptr;   // null ends a map
+
     bool Matches(const Message& m) const
     {
-        if (m.id != m_message)
+        if (m.id != message)
             return false;
-        return !m_command || (LOWORD(m.wParam) == *m_command && HIWORD(m.wParam) == 0);
+        return !isCommand || (LOWORD(m.wParam) == command && HIWORD(m.wParam) == 0);
     }
-
-    LRESULT Invoke(T& target, const Message& m) const { return m_handler(target, m); }
-
-private:
-    template <class> friend class MessageEntry;
-
-    UINT m_message;
-    std::optional<UINT> m_command;
-    Handler m_handler;
 };
 
-template <class T>
-class MessageMap {
-public:
-    MessageMap(std::initializer_list<MessageEntry<T>> entries) : m_entries(entries) {}
-
-    // Calls the first matching entry's handler; false when none matches.
-    bool Dispatch(T& target, const Message& m, LRESULT& result) const
-    {
-        for (const MessageEntry<T>& entry : m_entries) {
-            if (entry.Matches(m)) {
-                result = entry.Invoke(target, m);
-                return true;
-            }
-        }
-        return false;
-    }
-
-private:
-    std::vector<MessageEntry<T>> m_entries;
+struct MessageMap {
+    const MessageMap* (*base)();   // the base class's map, or null
+    const MessageEntry* entries;   // up to the entry without a handler
 };
+
+namespace detail {
+
+template <class Handler>
+struct HandlerClass;
+template <class R, class C, class... A>
+struct HandlerClass<R (C::*)(A...)> {
+    using Type = C;
+};
+
+// The object a handler of its class is called on.
+template <auto handler>
+auto& Target(CCmdTarget& target)
+{
+    return static_cast<typename HandlerClass<decltype(handler)>::Type&>(target);
+}
+
+} // namespace detail
 
 // --- Entries, one per message kind the layer and the program handle. ---
 
 // WM_INITDIALOG: the handler's answer says whether the system should put
 // the focus on the first control.
-template <class T>
-MessageEntry<T> OnWmInitDialog(bool (T::*handler)())
+template <auto handler>
+constexpr MessageEntry OnWmInitDialog()
 {
-    return {WM_INITDIALOG, [handler](T& t, const Message&) { return LRESULT((t.*handler)() ? TRUE : FALSE); }};
+    return {WM_INITDIALOG, false, 0, [](CCmdTarget& t, const Message&) {
+                return LRESULT((detail::Target<handler>(t).*handler)() ? TRUE : FALSE);
+            }};
 }
 
 // WM_SYSCOMMAND: the command identifier and its parameter (the cursor
 // position for mouse-chosen commands).
-template <class T>
-MessageEntry<T> OnWmSysCommand(void (T::*handler)(UINT, LPARAM))
+template <auto handler>
+constexpr MessageEntry OnWmSysCommand()
 {
-    return {WM_SYSCOMMAND, [handler](T& t, const Message& m) {
-                (t.*handler)(static_cast<UINT>(m.wParam), m.lParam);
+    return {WM_SYSCOMMAND, false, 0, [](CCmdTarget& t, const Message& m) {
+                (detail::Target<handler>(t).*handler)(static_cast<UINT>(m.wParam), m.lParam);
                 return LRESULT(0);
             }};
 }
 
-template <class T>
-MessageEntry<T> OnWmPaint(void (T::*handler)())
+template <auto handler>
+constexpr MessageEntry OnWmPaint()
 {
-    return {WM_PAINT, [handler](T& t, const Message&) {
-                (t.*handler)();
+    return {WM_PAINT, false, 0, [](CCmdTarget& t, const Message&) {
+                (detail::Target<handler>(t).*handler)();
                 return LRESULT(0);
             }};
 }
 
 // WM_QUERYDRAGICON: the cursor to show while a minimised window is dragged.
-template <class T>
-MessageEntry<T> OnWmQueryDragIcon(HCURSOR (T::*handler)())
+template <auto handler>
+constexpr MessageEntry OnWmQueryDragIcon()
 {
-    return {WM_QUERYDRAGICON, [handler](T& t, const Message&) {
-                return reinterpret_cast<LRESULT>((t.*handler)());
+    return {WM_QUERYDRAGICON, false, 0, [](CCmdTarget& t, const Message&) {
+                return reinterpret_cast<LRESULT>((detail::Target<handler>(t).*handler)());
             }};
 }
 
 // Any other message, the program's own included: the handler unpacks the
 // parameters itself and its answer goes back to the sender.
-template <class T>
-MessageEntry<T> OnMessage(UINT message, LRESULT (T::*handler)(WPARAM, LPARAM))
+template <auto handler>
+constexpr MessageEntry OnMessage(UINT message)
 {
-    return {message, [handler](T& t, const Message& m) { return (t.*handler)(m.wParam, m.lParam); }};
+    return {message, false, 0, [](CCmdTarget& t, const Message& m) {
+                return (detail::Target<handler>(t).*handler)(m.wParam, m.lParam);
+            }};
 }
 
 // WM_COMMAND from a menu, an accelerator or a button click with identifier `id`.
-template <class T>
-MessageEntry<T> OnCommand(UINT id, void (T::*handler)())
+template <auto handler>
+constexpr MessageEntry OnCommand(UINT id)
 {
-    return {WM_COMMAND, id, [handler](T& t, const Message&) {
-                (t.*handler)();
+    return {WM_COMMAND, true, id, [](CCmdTarget& t, const Message&) {
+                (detail::Target<handler>(t).*handler)();
                 return LRESULT(0);
             }};
 }
 
 } // namespace afx
+
+// The map of `theClass`, after its base class's: last in its class body, as
+// the macros leave the access private. Between the two: the entries, each
+// followed by a comma. cppcheck-afx.cfg repeats both macros for cppcheck.
+#define BEGIN_MSG_MAP(theClass, baseClass)                                          \
+public:                                                                             \
+    static const afx::MessageMap* GetThisMessageMap()                               \
+    {                                                                               \
+        static_assert(std::is_base_of_v<baseClass, theClass>, "a map chains to a base class"); \
+        using TheBaseClass = baseClass;                                             \
+        static constexpr afx::MessageEntry entries[] = {
+
+#define END_MSG_MAP()                                                               \
+            afx::MessageEntry{}};                                                   \
+        static constexpr afx::MessageMap map{&TheBaseClass::GetThisMessageMap, entries}; \
+        return &map;                                                                \
+    }                                                                               \
+                                                                                    \
+protected:                                                                          \
+    const afx::MessageMap* GetMessageMap() const override { return GetThisMessageMap(); } \
+                                                                                    \
+private:

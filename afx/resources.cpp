@@ -3,7 +3,7 @@
 #include "afx/app.h"
 #include "afx/cstring.h"
 
-#include <vector>
+#include <cstdlib>
 
 HINSTANCE AfxFindResourceHandle(const char* name, const char* type)
 {
@@ -20,13 +20,18 @@ bool CString::LoadString(unsigned id)
     if (!module)
         return false;
     // LoadStringA cuts a text to the room it is given: grow until it fits.
-    std::vector<char> text(256);
-    for (;;) {
-        const int length = LoadStringA(module, id, text.data(), static_cast<int>(text.size()));
-        if (length < static_cast<int>(text.size()) - 1) {
-            *this = CString(text.data(), length);
-            return length > 0;
+    char* text = nullptr;
+    for (int room = 256;; room *= 2) {
+        char* larger = static_cast<char*>(std::realloc(text, static_cast<size_t>(room)));
+        if (!larger)
+            break;
+        text = larger;
+        const int length = LoadStringA(module, id, text, room);
+        if (length < room - 1) {
+            *this = CString(text, length);
+            break;
         }
-        text.resize(text.size() * 2);
     }
+    std::free(text);
+    return !IsEmpty();
 }

@@ -1,8 +1,11 @@
 #include "afx/static_text.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
 #include <iterator>
-#include <string>
+#include <utility>
 
 namespace afx {
 namespace {
@@ -98,24 +101,86 @@ UINT CodePageOf(BYTE charSet)
 // turns into the default character or into a look-alike ("a" for "ā"),
 // and either way differs. No flags, unlike WC_NO_BEST_FIT_CHARS, which
 // Windows NT 4.0 refuses.
-bool RoundTrips(const std::wstring& text, UINT codePage)
+bool RoundTrips(const WideString& text, UINT codePage)
 {
-    const int length = static_cast<int>(text.size());
-    const int bytes = WideCharToMultiByte(codePage, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
-    std::string narrow(static_cast<size_t>(bytes), '\0');
-    WideCharToMultiByte(codePage, 0, text.data(), length, narrow.data(), bytes, nullptr, nullptr);
-    const int chars = MultiByteToWideChar(codePage, 0, narrow.data(), bytes, nullptr, 0);
-    std::wstring back(static_cast<size_t>(chars), L'\0');
-    MultiByteToWideChar(codePage, 0, narrow.data(), bytes, back.data(), chars);
-    return back == text;
+    const int length = text.GetLength();
+    if (length == 0)
+        return true;
+    const int bytes = WideCharToMultiByte(codePage, 0, text.GetString(), length, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 0)
+        return false;
+    // One allocation for the characters the bytes give back, which are never
+    // more than the bytes, and the bytes.
+    auto* back = static_cast<wchar_t*>(std::malloc(static_cast<size_t>(bytes) * (sizeof(wchar_t) + 1)));
+    if (!back)
+        std::abort();
+    char* narrow = reinterpret_cast<char*>(back + bytes);
+    WideCharToMultiByte(codePage, 0, text.GetString(), length, narrow, bytes, nullptr, nullptr);
+    const int chars = MultiByteToWideChar(codePage, 0, narrow, bytes, back, bytes);
+    const bool same =
+        chars == length && std::memcmp(back, text.GetString(), sizeof(wchar_t) * static_cast<size_t>(chars)) == 0;
+    std::free(back);
+    return same;
 }
 
 } // namespace
 
-std::wstring WindowTextW(HWND window)
+WideString::WideString(WideString&& other) noexcept
+    : m_text(std::exchange(other.m_text, nullptr)), m_length(std::exchange(other.m_length, 0)),
+      m_room(std::exchange(other.m_room, 0))
 {
-    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
-    text.resize(static_cast<size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+}
+
+WideString& WideString::operator=(WideString&& other) noexcept
+{
+    std::swap(m_text, other.m_text);
+    std::swap(m_length, other.m_length);
+    std::swap(m_room, other.m_room);
+    return *this;
+}
+
+WideString::~WideString()
+{
+    std::free(m_text);
+}
+
+bool WideString::Contains(wchar_t c) const
+{
+    return std::find(m_text, m_text + m_length, c) != m_text + m_length;
+}
+
+void WideString::Append(const wchar_t* text, int length)
+{
+    if (length <= 0)
+        return;
+    if (m_length + length + 1 > m_room) {
+        const int room = std::max(m_room * 2, m_length + length + 1);
+        auto* larger = static_cast<wchar_t*>(std::realloc(m_text, sizeof(wchar_t) * static_cast<size_t>(room)));
+        if (!larger)
+            std::abort();   // as the C++ library's strings end when memory runs out
+        m_text = larger;
+        m_room = room;
+    }
+    std::memcpy(m_text + m_length, text, sizeof(wchar_t) * static_cast<size_t>(length));
+    m_length += length;
+    m_text[m_length] = L'\0';
+}
+
+void WideString::Append(const wchar_t* text)
+{
+    Append(text, static_cast<int>(std::wcslen(text)));
+}
+
+WideString WindowTextW(HWND window)
+{
+    WideString text;
+    const int room = GetWindowTextLengthW(window) + 1;
+    text.m_text = static_cast<wchar_t*>(std::malloc(sizeof(wchar_t) * static_cast<size_t>(room)));
+    if (!text.m_text)
+        std::abort();
+    text.m_room = room;
+    text.m_length = GetWindowTextW(window, text.m_text, room);
+    text.m_text[text.m_length] = L'\0';
     return text;
 }
 
@@ -143,21 +208,20 @@ void TextMeter::SelectFontOf(HWND control)
     }
 }
 
-SIZE TextMeter::OneLine(HWND control)
+SIZE TextMeter::OneLine(HWND control, const WideString& text)
 {
     SelectFontOf(control);
     UINT format = DT_CALCRECT | DT_SINGLELINE | DT_EXPANDTABS;
     if (StyleOf(control) & SS_NOPREFIX)
         format |= DT_NOPREFIX;
-    const std::wstring text = WindowTextW(control);
     RECT bounds{};
-    DrawTextW(m_dc, text.c_str(), static_cast<int>(text.size()), &bounds, format);
+    DrawTextW(m_dc, text.GetString(), text.GetLength(), &bounds, format);
     return SIZE{bounds.right - bounds.left, bounds.bottom - bounds.top};
 }
 
-bool TextMeter::Fits(HWND control)
+bool TextMeter::Fits(HWND control, const WideString& text)
 {
-    return OneLine(control).cx <= ClientWidth(control);
+    return OneLine(control, text).cx <= ClientWidth(control);
 }
 
 // A bitmap font has the characters of its character set's code page and no
@@ -165,14 +229,14 @@ bool TextMeter::Fits(HWND control)
 // bars, Windows as boxes or look-alikes), so a text it can draw is one that
 // survives that code page. GetGlyphIndicesW would ask the font itself and
 // answers the same for bitmap fonts under Wine, but it is Windows 2000's.
-bool TextMeter::DrawsEveryCharacter(HWND control)
+bool TextMeter::DrawsEveryCharacter(HWND control, const WideString& text)
 {
     SelectFontOf(control);
     TEXTMETRICW metrics{};
     if (!GetTextMetricsW(m_dc, &metrics) || (metrics.tmPitchAndFamily & TMPF_TRUETYPE))
         return true;
     const UINT codePage = CodePageOf(metrics.tmCharSet);
-    return codePage == 0 || RoundTrips(WindowTextW(control), codePage);
+    return codePage == 0 || RoundTrips(text, codePage);
 }
 
 AnyScriptFont::~AnyScriptFont()
@@ -181,9 +245,9 @@ AnyScriptFont::~AnyScriptFont()
         DeleteObject(m_font);
 }
 
-void AnyScriptFont::UseWhereNeeded(TextMeter& meter, HWND control)
+void AnyScriptFont::UseWhereNeeded(TextMeter& meter, HWND control, const WideString& text)
 {
-    if (!control || meter.DrawsEveryCharacter(control))
+    if (!control || meter.DrawsEveryCharacter(control, text))
         return;
     if (!m_font) {
         const auto dialogFont = reinterpret_cast<HGDIOBJ>(SendMessageA(GetParent(control), WM_GETFONT, 0, 0));
@@ -211,17 +275,17 @@ void WidenCutLabels(HWND dialog)
     }
 }
 
-void ShowAmpersands(HWND control)
+void ShowAmpersands(HWND control, const WideString& text)
 {
-    if (!control || WindowTextW(control).find(L'&') == std::wstring::npos)
+    if (!control || !text.Contains(L'&'))
         return;
     SetWindowLongA(control, GWL_STYLE, static_cast<LONG>(StyleOf(control) | SS_NOPREFIX));
     InvalidateRect(control, nullptr, TRUE);
 }
 
-void ShortenIfCut(TextMeter& meter, HWND control, DWORD ellipsis)
+void ShortenIfCut(TextMeter& meter, HWND control, const WideString& text, DWORD ellipsis)
 {
-    if (!control || meter.Fits(control))
+    if (!control || meter.Fits(control, text))
         return;
     SetWindowLongA(control, GWL_STYLE, static_cast<LONG>((StyleOf(control) & ~SS_ELLIPSISMASK) | ellipsis));
     InvalidateRect(control, nullptr, TRUE);

@@ -8,14 +8,38 @@
 
 #include "afx/win32.h"
 
-#include <string>
-
 namespace afx {
 
-// A window's whole text. Read as UTF-16, so that it is measured and copied
-// the same whatever the process's ANSI code page (UTF-8 where the manifest's
-// activeCodePage is honoured, the machine's own elsewhere).
-std::wstring WindowTextW(HWND window);
+// UTF-16 text in a buffer of its own on the C runtime's heap, always
+// zero-terminated; it grows as text is appended.
+class WideString {
+public:
+    WideString() = default;
+    WideString(WideString&& other) noexcept;
+    WideString& operator=(WideString&& other) noexcept;
+    ~WideString();
+
+    const wchar_t* GetString() const { return m_text ? m_text : L""; }
+    int GetLength() const { return m_length; }
+    bool Contains(wchar_t c) const;
+
+    void Append(const wchar_t* text, int length);
+    void Append(const WideString& text) { Append(text.GetString(), text.m_length); }
+    void Append(const wchar_t* text);   // up to its zero
+
+private:
+    friend WideString WindowTextW(HWND window);
+
+    wchar_t* m_text = nullptr;
+    int m_length = 0;
+    int m_room = 0;   // characters, the zero included
+};
+
+// A window's whole text, in a buffer sized by GetWindowTextLengthW. Read as
+// UTF-16, so that it is measured and copied the same whatever the process's
+// ANSI code page (UTF-8 where the manifest's activeCodePage is honoured, the
+// machine's own elsewhere).
+WideString WindowTextW(HWND window);
 
 // Measures the one-line texts of a window's controls with one device context
 // for them all: a device context per control made opening a dialog some
@@ -27,17 +51,18 @@ public:
     TextMeter(const TextMeter&) = delete;
     TextMeter& operator=(const TextMeter&) = delete;
 
-    // The size `control`'s own text takes on one line, in its font and with
-    // its prefix handling, drawn as the static draws it.
-    SIZE OneLine(HWND control);
+    // The size `text`, `control`'s own, takes on one line, in the control's
+    // font and with its prefix handling, drawn as the static draws it.
+    SIZE OneLine(HWND control, const WideString& text);
+    SIZE OneLine(HWND control) { return OneLine(control, WindowTextW(control)); }
 
     // Whether that text shows whole in `control`'s client area.
-    bool Fits(HWND control);
+    bool Fits(HWND control, const WideString& text);
 
     // Whether `control`'s font has a glyph of its own for every character of
-    // its text. A TrueType font counts as drawing them all: the system draws
+    // `text`. A TrueType font counts as drawing them all: the system draws
     // the characters it lacks in the fonts linked to it.
-    bool DrawsEveryCharacter(HWND control);
+    bool DrawsEveryCharacter(HWND control, const WideString& text);
 
 private:
     void SelectFontOf(HWND control);
@@ -54,11 +79,14 @@ private:
 // statics that shorten their text themselves, keep the place they have.
 void WidenCutLabels(HWND dialog);
 
+// The functions below take the static's own text, as WindowTextW read it,
+// so that a dialog reads each text once.
+
 // Gives a static whose text does not fit the ellipsis style `ellipsis`
 // (SS_ENDELLIPSIS, SS_PATHELLIPSIS or SS_WORDELLIPSIS): it is then drawn on
 // one line, shortened, while its window text stays whole. A text that fits
 // leaves the style as it is.
-void ShortenIfCut(TextMeter& meter, HWND control, DWORD ellipsis);
+void ShortenIfCut(TextMeter& meter, HWND control, const WideString& text, DWORD ellipsis);
 
 // A TrueType font for the texts a dialog's bitmap font cannot draw: "MS Shell
 // Dlg 2", which Windows 2000 and later map to Tahoma, a face the system links
@@ -75,7 +103,7 @@ public:
     // Gives `control` this font when its own cannot draw its text; any other
     // control keeps the font it has. Before ShortenIfCut, which measures the
     // text in the font it is drawn with.
-    void UseWhereNeeded(TextMeter& meter, HWND control);
+    void UseWhereNeeded(TextMeter& meter, HWND control, const WideString& text);
 
 private:
     HFONT m_font = nullptr;
@@ -84,6 +112,6 @@ private:
 // Gives a static whose text has an ampersand SS_NOPREFIX, so that the text
 // is shown as it is rather than with the next character underlined: for
 // statics that show data, not labels with a mnemonic.
-void ShowAmpersands(HWND control);
+void ShowAmpersands(HWND control, const WideString& text);
 
 } // namespace afx

@@ -121,9 +121,9 @@ LRESULT CWnd::Default()
     return CallWindowProcA(m_superProc, m_hWnd, m_current.id, m_current.wParam, m_current.lParam);
 }
 
-bool CWnd::OnWndMsg(const afx::Message&, LRESULT&)
+bool CWnd::OnWndMsg(const afx::Message& message, LRESULT& result)
 {
-    return false;
+    return DispatchToMaps(message, result);
 }
 
 void CWnd::SubclassWindow(HWND window)

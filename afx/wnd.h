@@ -25,12 +25,10 @@ const MonitorFunctions& SystemMonitorFunctions();
 
 } // namespace afx
 
-class CWnd {
+class CWnd : public CCmdTarget {
 public:
     CWnd() = default;
-    CWnd(const CWnd&) = delete;
-    CWnd& operator=(const CWnd&) = delete;
-    virtual ~CWnd();
+    ~CWnd() override;
 
     HWND GetSafeHwnd() const { return m_hWnd; }
 
@@ -63,7 +61,8 @@ protected:
     LRESULT Default();
 
     // Routes `message` through the maps of this class and its bases; true
-    // when a handler took it, with its answer in `result`.
+    // when a handler took it, with its answer in `result`. An override sees
+    // every message before the maps.
     virtual bool OnWndMsg(const afx::Message& message, LRESULT& result);
 
     // Takes over `window`'s procedure until the window is destroyed.

@@ -2,10 +2,6 @@
 
 #include "app/osprel_dlg.h"
 
-const afx::MessageMap<COsprelApp> COsprelApp::messageMap = {
-    afx::OnCommand(ID_HELP, &CWinApp::OnHelp),
-};
-
 // The one application object; AfxWinMain finds it.
 COsprelApp theApp;
 
@@ -18,12 +14,13 @@ bool COsprelApp::InitInstance()
 
     COsprelDlg dlg;
     m_pMainWnd = &dlg;
-    dlg.DoModal();   // OK, Cancel and failure all end the program alike
+    // OK and Cancel end the program alike; a dialog that could not be made
+    // showed nothing, which must not pass for a normal end.
+    m_dialogFailed = dlg.DoModal() == -1;
     return false;
 }
 
-bool COsprelApp::OnCmdMsg(const afx::Message& command)
+int COsprelApp::ExitInstance()
 {
-    LRESULT ignored = 0;
-    return messageMap.Dispatch(*this, command, ignored) || CWinApp::OnCmdMsg(command);
+    return m_dialogFailed ? kDialogFailed : CWinApp::ExitInstance();
 }

@@ -1,5 +1,6 @@
 // COsprelApp: Osprel's application object. It runs the main dialog and ends
-// the program when the dialog closes.
+// the program when the dialog closes: with status 0, or with 1 when the
+// dialog could not be made.
 #pragma once
 
 #include "afx/app.h"
@@ -9,8 +10,15 @@ public:
     COsprelApp();
 
     bool InitInstance() override;   // always false: no message loop follows
-    bool OnCmdMsg(const afx::Message& command) override;
+    int ExitInstance() override;
+
+    // The exit status when the main dialog could not be made.
+    static constexpr int kDialogFailed = 1;
 
 private:
-    static const afx::MessageMap<COsprelApp> messageMap;
+    bool m_dialogFailed = false;
+
+    BEGIN_MSG_MAP(COsprelApp, CWinApp)
+        afx::OnCommand<&CWinApp::OnHelp>(ID_HELP),
+    END_MSG_MAP()
 };

@@ -40,18 +40,7 @@ const std::array<ValueRow, 11> COsprelDlg::kValueRows = {{
     {fields::kSourcePath, IDC_SOURCE_PATH, SS_PATHELLIPSIS},
 }};
 
-const afx::MessageMap<COsprelDlg> COsprelDlg::messageMap = {
-    afx::OnWmSysCommand(&COsprelDlg::OnSysCommand),
-    afx::OnWmPaint(&COsprelDlg::OnPaint),
-    afx::OnWmQueryDragIcon(&COsprelDlg::OnQueryDragIcon),
-};
-
 COsprelDlg::COsprelDlg(CWnd* parent) : CDialog(IDD_MAIN, parent), m_hIcon(LoadAppIcon()) {}
-
-bool COsprelDlg::OnWndMsg(const afx::Message& message, LRESULT& result)
-{
-    return messageMap.Dispatch(*this, message, result) || CDialog::OnWndMsg(message, result);
-}
 
 bool COsprelDlg::OnInitDialog()
 {
@@ -70,9 +59,10 @@ void COsprelDlg::FillValues()
     afx::TextMeter meter(m_hWnd);
     for (const ValueRow& row : kValueRows) {
         const HWND control = GetDlgItem(m_hWnd, row.control);
-        afx::ShowAmpersands(control);   // an ampersand in a value is the value's own
-        m_anyScriptFont.UseWhereNeeded(meter, control);   // a name in a script the template font lacks
-        afx::ShortenIfCut(meter, control, row.ellipsis);
+        const afx::WideString text = afx::WindowTextW(control);   // as the control keeps it
+        afx::ShowAmpersands(control, text);   // an ampersand in a value is the value's own
+        m_anyScriptFont.UseWhereNeeded(meter, control, text);   // a name in a script the template font lacks
+        afx::ShortenIfCut(meter, control, text, row.ellipsis);
     }
 }
 
@@ -129,7 +119,7 @@ bool COsprelDlg::PreTranslateMessage(const MSG& message)
 {
     if (message.message != WM_KEYDOWN || !afx::IsCopyKey(static_cast<UINT>(message.wParam)))
         return false;
-    if (!afx::CopyToClipboard(m_hWnd, RowsAsText()))
+    if (!afx::CopyToClipboard(m_hWnd, RowsAsText().GetString()))
         MessageBeep(MB_OK);   // the clipboard was held too long: no copy, and the user hears so
     return true;
 }
@@ -137,16 +127,20 @@ bool COsprelDlg::PreTranslateMessage(const MSG& message)
 // The rows from the top down, as the template lays them out: each value
 // control follows its label. A line is the label, a tab and the value's whole
 // text, not the shortened drawing; CR LF ends it, as text on the clipboard does.
-std::wstring COsprelDlg::RowsAsText() const
+afx::WideString COsprelDlg::RowsAsText() const
 {
     const auto isValue = [](int id) {
         const auto hasId = [id](const ValueRow& row) { return row.control == id; };
         return std::any_of(kValueRows.begin(), kValueRows.end(), hasId);
     };
-    std::wstring text;
+    afx::WideString text;
     for (HWND child = GetWindow(m_hWnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        if (isValue(GetDlgCtrlID(child)))
-            text += afx::WindowTextW(GetWindow(child, GW_HWNDPREV)) + L'\t' + afx::WindowTextW(child) + L"\r\n";
+        if (!isValue(GetDlgCtrlID(child)))
+            continue;
+        text.Append(afx::WindowTextW(GetWindow(child, GW_HWNDPREV)));
+        text.Append(L"\t");
+        text.Append(afx::WindowTextW(child));
+        text.Append(L"\r\n");
     }
     return text;
 }

@@ -10,7 +10,6 @@
 #include "readers/fields.h"
 
 #include <array>
-#include <string>
 
 // A value row: the fact it shows, its control, and how a value too long for
 // its line is drawn shortened (the control's text stays whole).
@@ -29,7 +28,6 @@ public:
 
 protected:
     bool OnInitDialog() override;
-    bool OnWndMsg(const afx::Message& message, LRESULT& result) override;
     bool PreTranslateMessage(const MSG& message) override;
 
     void OnSysCommand(UINT id, LPARAM param);
@@ -44,7 +42,11 @@ protected:
 private:
     void FillValues();
     void AddAboutEntry();
-    std::wstring RowsAsText() const;
+    afx::WideString RowsAsText() const;
 
-    static const afx::MessageMap<COsprelDlg> messageMap;
+    BEGIN_MSG_MAP(COsprelDlg, CDialog)
+        afx::OnWmSysCommand<&COsprelDlg::OnSysCommand>(),
+        afx::OnWmPaint<&COsprelDlg::OnPaint>(),
+        afx::OnWmQueryDragIcon<&COsprelDlg::OnQueryDragIcon>(),
+    END_MSG_MAP()
 };

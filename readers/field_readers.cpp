@@ -7,13 +7,12 @@
 #include "readers/registry_key.h"
 
 #include <cstring>
-#include <string>
 
 namespace {
 
 CString ReadText(const Field& field)
 {
-    return COsprelReaders::ReadRegistryText(field.values[0], field.fallback);
+    return COsprelReaders::ReadRegistryText(field.key, field.values[0], field.fallback);
 }
 
 bool IsBlank(char c)
@@ -23,38 +22,44 @@ bool IsBlank(char c)
 
 constexpr char kWindows10[] = "Windows 10";
 constexpr char kWindows11[] = "Windows 11";
+static_assert(sizeof kWindows10 == sizeof kWindows11, "the name is changed in place");
 
-// Where `name` says "Windows 10" as a word of its own, or npos.
-std::string::size_type FindWindows10(const std::string& name)
+// Where `name` says "Windows 10" as a word of its own, or null.
+const char* FindWindows10(const char* name)
 {
     constexpr auto length = sizeof kWindows10 - 1;
-    for (auto at = name.find(kWindows10); at != std::string::npos; at = name.find(kWindows10, at + 1)) {
-        const bool wordStarts = at == 0 || IsBlank(name[at - 1]);
-        const bool wordEnds = at + length == name.size() || IsBlank(name[at + length]);
+    for (const char* at = std::strstr(name, kWindows10); at; at = std::strstr(at + 1, kWindows10)) {
+        const bool wordStarts = at == name || IsBlank(at[-1]);
+        const bool wordEnds = at[length] == '\0' || IsBlank(at[length]);
         if (wordStarts && wordEnds)
             return at;
     }
-    return std::string::npos;
+    return nullptr;
 }
 
 // Windows 11 builds start at 22000; the last Windows 10 is 19045.
 bool IsWindows11Build(const CString& build)
 {
-    const std::string digits = build.GetString();
-    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos)
+    const char* digits = build;
+    if (!*digits)
         return false;
-    const auto lead = digits.find_first_not_of('0');
-    const std::string number = lead == std::string::npos ? "0" : digits.substr(lead);
-    return number.size() > 5 || (number.size() == 5 && number >= "22000");
+    for (const char* c = digits; *c; ++c) {
+        if (*c < '0' || *c > '9')
+            return false;
+    }
+    while (digits[0] == '0' && digits[1])
+        ++digits;
+    const size_t length = std::strlen(digits);
+    return length > 5 || (length == 5 && std::strcmp(digits, "22000") >= 0);
 }
 
 } // namespace
 
-CString COsprelReaders::ReadRegistryText(const char* valueName, const char* fallback)
+CString COsprelReaders::ReadRegistryText(const char* key, const char* valueName, const char* fallback)
 {
-    RegistryKey key(fields::kCurrentVersionKey);
+    RegistryKey opened(key);
     CString text;
-    return key.QueryText(valueName, REG_SZ, text) ? text : CString(fallback);
+    return opened.QueryText(valueName, text) ? text : CString(fallback);
 }
 
 // "InstallDate" counts seconds since 1970 as an unsigned 32-bit number, so
@@ -80,16 +85,18 @@ CString COsprelReaders::GetVersionText()
     const Field& field = fields::kVersionText;
     RegistryKey key(field.key);
     CString text = field.fallback;
-    key.QueryText(field.values[0], REG_SZ, text);
-    if (!key.QueryText(field.values[1], REG_SZ, text))
+    key.QueryText(field.values[0], text);
+    if (!key.QueryText(field.values[1], text))
         return text;
-    std::string name(text.GetString(), static_cast<std::size_t>(text.GetLength()));
-    const auto at = FindWindows10(name);
+    const char* at = FindWindows10(text);
     CString build;
-    if (at == std::string::npos || !key.QueryText(field.values[2], REG_SZ, build) || !IsWindows11Build(build))
+    if (!at || !key.QueryText(field.values[2], build) || !IsWindows11Build(build))
         return text;
-    name.replace(at, std::strlen(kWindows10), kWindows11);
-    return CString(name.data(), static_cast<int>(name.size()));
+    // A text read is at most 255 bytes.
+    char name[256];
+    std::memcpy(name, text.GetString(), static_cast<size_t>(text.GetLength()) + 1);
+    std::memcpy(name + (at - text.GetString()), kWindows11, sizeof kWindows11 - 1);
+    return CString(name, text.GetLength());
 }
 
 CString COsprelReaders::GetRegisteredOrganization() { return ReadText(fields::kRegisteredOrganization); }

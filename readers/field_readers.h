@@ -24,6 +24,6 @@ public:
     static CString GetSourcePath();
     static CString GetProductType();   // product_type.cpp
 
-    // One text value of the CurrentVersion key, or `fallback`.
-    static CString ReadRegistryText(const char* valueName, const char* fallback);
+    // One text value of `key` (below HKEY_LOCAL_MACHINE), or `fallback`.
+    static CString ReadRegistryText(const char* key, const char* valueName, const char* fallback);
 };

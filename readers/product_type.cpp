@@ -67,7 +67,7 @@ bool IsTerminalServerEdition()
     const Field& version = fields::kVersionText;
     const RegistryKey key(version.key);
     CString number;
-    return key.QueryText(version.values[0], REG_SZ, number) && IsBeforeWindows2000(number);
+    return key.QueryText(version.values[0], number) && IsBeforeWindows2000(number);
 }
 
 } // namespace
@@ -77,13 +77,13 @@ CString COsprelReaders::GetProductType()
     const Field& field = fields::kProductType;
     RegistryKey key(field.key);
     CString productType;
-    if (!key.QueryText(field.values[0], REG_SZ, productType))
+    if (!key.QueryText(field.values[0], productType))
         return field.fallback;
     CString shown = Named(productType, kProductTypes);   // not const: returned by move
 
     // Only the first text of the list counts: QueryText stops at its zero byte.
     CString firstSuite;
-    if (!key.QueryText(field.values[1], REG_MULTI_SZ, firstSuite))
+    if (!key.QueryText(field.values[1], firstSuite))
         return shown;
     if (Leads(firstSuite, kTerminalServer))
         return IsTerminalServerEdition() ? CString(kTerminalServer.shown) : shown;

@@ -40,12 +40,11 @@ RegistryKey::RegistryKey(const char* subKeyOfLocalMachine)
     RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKeyOfLocalMachine, 0, QueryAccess(), &m_key);
 }
 
-bool RegistryKey::QueryText(const char* valueName, DWORD presetType, CString& text) const
+bool RegistryKey::QueryText(const char* valueName, CString& text) const
 {
     BYTE buffer[kTextBufferSize] = {};
-    DWORD type = presetType;
     DWORD size = kTextRoomOffered;
-    if (RegQueryValueExA(m_key, valueName, nullptr, &type, buffer, &size) != ERROR_SUCCESS)
+    if (RegQueryValueExA(m_key, valueName, nullptr, nullptr, buffer, &size) != ERROR_SUCCESS)
         return false;
     // A well-behaved registry never reports more than it was offered; a
     // misbehaving one must not take the read past the buffer.

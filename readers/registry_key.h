@@ -28,10 +28,9 @@ public:
     RegistryKey& operator=(const RegistryKey&) = delete;
 
     // Reads a value of up to 255 bytes as text: its bytes up to the first
-    // zero byte or the end of the data. `presetType` is what the query is
-    // told to expect; the type the registry reports back is not examined, so
-    // a value of any type is read as its bytes.
-    bool QueryText(const char* valueName, DWORD presetType, CString& text) const;
+    // zero byte or the end of the data. Its type is not asked for, so a value
+    // of any type is read as its bytes.
+    bool QueryText(const char* valueName, CString& text) const;
 
     // Reads a value of up to 4 bytes as a little-endian count; bytes the
     // value does not have are zero. A larger value fails.

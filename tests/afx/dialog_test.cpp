@@ -24,23 +24,16 @@ class OkTakingDialog : public ProbeDialog {
 public:
     using ProbeDialog::ProbeDialog;
 
-protected:
-    bool OnWndMsg(const afx::Message& message, LRESULT& result) override
-    {
-        return messageMap.Dispatch(*this, message, result) || ProbeDialog::OnWndMsg(message, result);
-    }
-
 private:
     void OnOkCommand()
     {
         calls.push_back("derived OK");
         EndDialog(42);
     }
-    static const afx::MessageMap<OkTakingDialog> messageMap;
-};
 
-const afx::MessageMap<OkTakingDialog> OkTakingDialog::messageMap = {
-    afx::OnCommand(IDOK, &OkTakingDialog::OnOkCommand),
+    BEGIN_MSG_MAP(OkTakingDialog, ProbeDialog)
+        afx::OnCommand<&OkTakingDialog::OnOkCommand>(IDOK),
+    END_MSG_MAP()
 };
 
 class DialogTest : public ::testing::Test {

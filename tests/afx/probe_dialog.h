@@ -38,11 +38,6 @@ protected:
         calls.push_back("OnCancel");
         CDialog::OnCancel();
     }
-    bool OnWndMsg(const afx::Message& message, LRESULT& result) override
-    {
-        return messageMap.Dispatch(*this, message, result) || ScenarioDialog::OnWndMsg(message, result);
-    }
-
 private:
     void OnSysCommand(UINT, LPARAM)
     {
@@ -54,12 +49,10 @@ private:
     void OnFirstRoutedCommand() { calls.push_back("first"); }
     void OnSecondRoutedCommand() { calls.push_back("second"); }
 
-    static const afx::MessageMap<ProbeDialog> messageMap;
-};
-
-inline const afx::MessageMap<ProbeDialog> ProbeDialog::messageMap = {
-    afx::OnWmSysCommand(&ProbeDialog::OnSysCommand),
-    afx::OnWmQueryDragIcon(&ProbeDialog::OnQueryDragIcon),
-    afx::OnCommand(kRoutedCommand, &ProbeDialog::OnFirstRoutedCommand),
-    afx::OnCommand(kRoutedCommand, &ProbeDialog::OnSecondRoutedCommand),
+    BEGIN_MSG_MAP(ProbeDialog, ScenarioDialog)
+        afx::OnWmSysCommand<&ProbeDialog::OnSysCommand>(),
+        afx::OnWmQueryDragIcon<&ProbeDialog::OnQueryDragIcon>(),
+        afx::OnCommand<&ProbeDialog::OnFirstRoutedCommand>(kRoutedCommand),
+        afx::OnCommand<&ProbeDialog::OnSecondRoutedCommand>(kRoutedCommand),
+    END_MSG_MAP()
 };

@@ -15,23 +15,16 @@ public:
     std::vector<std::string> calls;
 
     bool InitInstance() override { return onInitInstance(); }
-    bool OnCmdMsg(const afx::Message& command) override
-    {
-        LRESULT ignored = 0;
-        return messageMap.Dispatch(*this, command, ignored) || CWinApp::OnCmdMsg(command);
-    }
 
 private:
     void OnAppCommand() { calls.push_back("app command"); }
     void OnOkCommand() { calls.push_back("app OK"); }
 
-    static const afx::MessageMap<TestApp> messageMap;
-};
-
-inline const afx::MessageMap<TestApp> TestApp::messageMap = {
-    afx::OnCommand(IDOK, &TestApp::OnOkCommand),
-    afx::OnCommand(kAppCommand, &TestApp::OnAppCommand),
-    afx::OnCommand(ID_HELP, &CWinApp::OnHelp),
+    BEGIN_MSG_MAP(TestApp, CWinApp)
+        afx::OnCommand<&TestApp::OnOkCommand>(IDOK),
+        afx::OnCommand<&TestApp::OnAppCommand>(kAppCommand),
+        afx::OnCommand<&CWinApp::OnHelp>(ID_HELP),
+    END_MSG_MAP()
 };
 
 extern TestApp testApp;

@@ -2,6 +2,7 @@
 // a registry with and without the values, names in any script, its layout at
 // every display scale, the rows copied with the keyboard, the About box from
 // the system menu's command, and the ways to end the program.
+#include "app/osprel_app.h"
 #include "app/osprel_dlg.h"
 #include "res/resource.h"
 #include "tests/app/names_in_scripts.h"
@@ -331,6 +332,57 @@ TEST(Ending, EscEnterAndTheCloseCommandEachEndTheProgram)
         ASSERT_TRUE(osprel.WaitForExit(exitCode)) << "still running";
         EXPECT_EQ(exitCode, 0u);
     }
+}
+
+// A dialog template whose one control is of a class no one registered: the
+// system cannot make the dialog.
+std::vector<WORD> UnmakeableDialogTemplate()
+{
+    std::vector<WORD> words(sizeof(DLGTEMPLATE) / sizeof(WORD));
+    auto* dialog = reinterpret_cast<DLGTEMPLATE*>(words.data());
+    dialog->style = WS_POPUP | WS_VISIBLE;
+    dialog->cdit = 1;
+    dialog->cx = dialog->cy = 100;
+    words.insert(words.end(), {0, 0, 0});   // no menu, the default class, no caption
+    if (words.size() % 2)
+        words.push_back(0);   // items start on a DWORD
+    const size_t item = words.size();
+    words.resize(item + sizeof(DLGITEMTEMPLATE) / sizeof(WORD));
+    auto* control = reinterpret_cast<DLGITEMTEMPLATE*>(&words[item]);
+    control->style = WS_CHILD | WS_VISIBLE;
+    control->cx = control->cy = 10;
+    control->id = 1;
+    for (const char* c = "NoClassOfThisName"; *c; ++c)
+        words.push_back(static_cast<WORD>(*c));
+    words.insert(words.end(), {0, 0, 0});   // the class name's end, no text, no creation data
+    return words;
+}
+
+// A main dialog that cannot be made (here: a copy of the program whose main
+// template names a window class that does not exist) has shown nothing, and
+// the program says so in its exit status.
+TEST(Ending, AMainDialogThatCannotBeMadeEndsTheProgramWithStatus1)
+{
+    char folder[MAX_PATH] = {};
+    ASSERT_NE(GetTempPathA(sizeof folder, folder), 0u);
+    const std::string copy = std::string(folder) + "osprel-unmakeable-main-dialog.exe";
+    ASSERT_TRUE(CopyFileA(OsprelExecutable().c_str(), copy.c_str(), FALSE));
+    const HANDLE update = BeginUpdateResourceA(copy.c_str(), FALSE);
+    ASSERT_NE(update, nullptr);
+    std::vector<WORD> unmakeable = UnmakeableDialogTemplate();
+    const WORD english = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);   // the resource script's language
+    EXPECT_TRUE(UpdateResourceA(update, RT_DIALOG, MAKEINTRESOURCEA(IDD_MAIN), english, unmakeable.data(),
+                                static_cast<DWORD>(unmakeable.size() * sizeof(WORD))));
+    ASSERT_TRUE(EndUpdateResourceA(update, FALSE));
+
+    DWORD exitCode = 0;
+    {
+        OsprelProcess osprel(copy);
+        ASSERT_TRUE(osprel.Started());
+        ASSERT_TRUE(osprel.WaitForExit(exitCode)) << "still running";
+    }
+    EXPECT_EQ(exitCode, static_cast<DWORD>(COsprelApp::kDialogFailed));
+    DeleteFileA(copy.c_str());
 }
 
 } // namespace

@@ -76,7 +76,12 @@ bool OsprelProcess::Type(HWND window, const std::vector<WORD>& virtualKeys)
     return SendInput(count, inputs.data(), sizeof(INPUT)) == count;
 }
 
-OsprelProcess::OsprelProcess() : ChildProcess("\"" + WindowsPath(OSPREL_EXE) + "\"") {}
+std::string OsprelExecutable()
+{
+    return WindowsPath(OSPREL_EXE);
+}
+
+OsprelProcess::OsprelProcess(const std::string& executable) : ChildProcess("\"" + executable + "\"") {}
 
 HWND OsprelProcess::WaitForWindow(const char* caption) const
 {

@@ -11,10 +11,13 @@
 #include <string>
 #include <vector>
 
+// The executable the build made (OSPREL_EXE), as a Windows path.
+std::string OsprelExecutable();
+
 class OsprelProcess : public ChildProcess {
 public:
-    // Starts the executable the build made (OSPREL_EXE).
-    OsprelProcess();
+    // Starts `executable`, a Windows path: by default the one the build made.
+    explicit OsprelProcess(const std::string& executable = OsprelExecutable());
 
     // The main window once it is shown, or null when the program did not
     // start or show it within the time allowed.
