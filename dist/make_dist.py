@@ -87,9 +87,13 @@ def sign(path, args, info):
                "-h", "sha256", "-n", info.strings["FileDescription"], "-i", info.strings["Comments"]]
     if args.sign_timestamp_url:
         command += ["-ts", args.sign_timestamp_url]
-    result = subprocess.run(command + ["-in", unsigned, "-out", path],
-                            stdin=subprocess.DEVNULL, capture_output=True, text=True, check=False)
-    os.remove(unsigned)
+    try:
+        result = subprocess.run(command + ["-in", unsigned, "-out", path],
+                                stdin=subprocess.DEVNULL, capture_output=True, text=True, check=False)
+    except FileNotFoundError:
+        raise RuntimeError("signing needs osslsigncode: scripts/install-deps.sh installs it") from None
+    finally:
+        os.remove(unsigned)
     if result.returncode:
         raise RuntimeError(f"osslsigncode could not sign {path}:\n{result.stdout}{result.stderr}")
 
