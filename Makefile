@@ -12,7 +12,12 @@
 #   make test     build everything and run every test: natively, then each
 #                 program's Windows tests under Wine (on a virtual display)
 #   make dist     the release: build/dist/Osprel-1.5.zip with both programs,
-#                 stripped, and README.txt; build/dist/SHA256SUMS
+#                 stripped, and README.txt; build/dist/SHA256SUMS.
+#                 SIGN_PKCS12=FILE SIGN_PASSWORD_FILE=FILE: both programs
+#                 signed first (Authenticode, SHA-256), with a time stamp
+#                 from SIGN_TIMESTAMP_URL=URL when given; RELEASE_URL=URL (the
+#                 folder the archive will be published in): also the winget
+#                 manifest, build/dist/winget/
 #   make clean    remove build/
 # Under the hood: CMake presets (CMakePresets.json) and ctest. Each program
 # has a tree of its own (build/win64, build/win32), built with the compilers
@@ -58,8 +63,13 @@ screenshot: win64
 	env -u WINEPREFIX scripts/run.sh build/win64/Osprel.exe --screenshot $(CURDIR)/$(SHOT) $(if $(DPI),--dpi $(DPI)) \
 	  $(if $(LONG),--long-values) $(if $(NAMES),--names)
 
+# Signing and the winget manifest only when asked for (see the header).
+DIST_OPTIONS = $(if $(SIGN_PKCS12),--sign-pkcs12 '$(SIGN_PKCS12)') \
+  $(if $(SIGN_PASSWORD_FILE),--sign-password-file '$(SIGN_PASSWORD_FILE)') \
+  $(if $(SIGN_TIMESTAMP_URL),--sign-timestamp-url '$(SIGN_TIMESTAMP_URL)') \
+  $(if $(RELEASE_URL),--release-url '$(RELEASE_URL)')
 dist: build
-	@dist/make_dist.py build/dist build/win64/Osprel.exe build/win32/Osprel.exe
+	@dist/make_dist.py build/dist build/win64/Osprel.exe build/win32/Osprel.exe $(strip $(DIST_OPTIONS))
 
 host: deps
 	@cmake --preset host >/dev/null

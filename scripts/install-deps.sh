@@ -24,6 +24,7 @@ if [ "${1:-}" != program ]; then
     g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
     libgtest-dev googletest libbenchmark-dev             # tests, both sides; benchmarks
     clang libclang-rt-14-dev clang-tidy cppcheck         # make check: fuzzer, static analysis
+    osslsigncode openssl python3-yaml                    # signed releases, the manifest's test
   )
 fi
 

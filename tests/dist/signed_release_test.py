@@ -1,0 +1,439 @@
+#!/usr/bin/env python3
+"""The release as a maintainer with a certificate makes it and a user checks it.
+    signed_release_test.py X64_EXE X86_EXE   (tools/show_rows.exe beside X64_EXE)
+At test time openssl makes a throwaway certificate authority, a code-signing
+certificate and a time-stamping authority (served on the loopback address)
+issued by it, and a second authority that issued nothing. make_dist.py signs
+the release with a PKCS#12 file and a password file kept outside the build
+tree and writes the winget manifest. Then:
+  - both programs verify against the authority, with the time stamp, and
+    against no other; a program changed by one byte fails
+  - the signed programs pass the PE checks and show their rows under Wine
+  - neither the password nor the key is in the release or the log
+  - the manifest files parse as YAML, hold what the schema requires, agree
+    with the programs' version block, and hash the archive
+  - a signing that cannot be done leaves no release."""
+import hashlib
+import http.server
+import os
+import secrets
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import threading
+import unittest
+import zipfile
+
+import yaml
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+sys.path.insert(0, os.path.join(ROOT, "tests", "pe"))
+import check_pe  # noqa: E402
+
+MAKE_DIST = os.path.join(ROOT, "dist", "make_dist.py")
+WINE_RUN = os.path.join(ROOT, "cmake", "wine-run.sh")
+ARCHES = ("x64", "x86")
+RELEASE_URL = "https://osprel.invalid/releases/test/"
+RT_VERSION = 16
+
+OPENSSL_CONFIG = """
+[req]
+distinguished_name = dn
+[dn]
+[authority]
+basicConstraints = critical, CA:true
+keyUsage = critical, keyCertSign, cRLSign
+subjectKeyIdentifier = hash
+[code_signing]
+basicConstraints = critical, CA:false
+keyUsage = critical, digitalSignature
+extendedKeyUsage = codeSigning
+subjectKeyIdentifier = hash
+authorityKeyIdentifier = keyid
+[time_stamping]
+basicConstraints = critical, CA:false
+keyUsage = critical, digitalSignature
+extendedKeyUsage = critical, timeStamping
+subjectKeyIdentifier = hash
+authorityKeyIdentifier = keyid
+[tsa]
+default_tsa = throwaway
+[throwaway]
+serial = tsa.serial
+signer_cert = tsa.pem
+signer_key = tsa.key
+signer_digest = sha256
+default_policy = 1.2.3.4.1
+digests = sha256
+ess_cert_id_alg = sha256
+"""
+
+# What the manifest schema requires of each file, and the form of what they
+# hold ('...' for any text of that length; lists of mappings by their key).
+PACKAGE = {"PackageIdentifier": r"[^.\s\\/:*?\"<>|]{1,32}(\.[^.\s\\/:*?\"<>|]{1,32}){1,7}",
+           "PackageVersion": r"[^\\/:*?\"<>|\x01-\x1f]{1,128}",
+           "ManifestVersion": r"(0|[1-9][0-9]{0,3})\.(0|[1-9][0-9]{0,3})\.(0|[1-9][0-9]{0,3})"}
+LOCALE = r"([a-zA-Z]{2,3}|[iI]-[a-zA-Z]+|[xX]-[a-zA-Z]{1,8})(-[a-zA-Z]{1,8})*"
+REQUIRED = {
+    "version": {**PACKAGE, "DefaultLocale": LOCALE, "ManifestType": "version"},
+    "installer": {**PACKAGE, "ManifestType": "installer", "Installers": None},
+    "defaultLocale": {**PACKAGE, "PackageLocale": LOCALE, "Publisher": ".{2,256}", "PackageName": ".{2,256}",
+                      "License": ".{3,512}", "ShortDescription": ".{3,256}", "ManifestType": "defaultLocale"},
+}
+INSTALLER = {"Architecture": "x64|x86|arm|arm64|neutral", "InstallerUrl": r"[Hh][Tt][Tt][Pp][Ss]?://.+",
+             "InstallerSha256": "[A-Fa-f0-9]{64}"}
+NESTED_FILE = {"RelativeFilePath": ".{1,512}", "PortableCommandAlias": ".{1,40}"}
+
+
+def run(*command, **options):
+    return subprocess.run(command, capture_output=True, text=True, check=False, **options)
+
+
+def openssl(work, *args):
+    result = run("openssl", *args, cwd=work)
+    if result.returncode:
+        raise RuntimeError(f"openssl {' '.join(args)}:\n{result.stderr}")
+
+
+def write_config(work):
+    with open(os.path.join(work, "openssl.cnf"), "w", encoding="ascii") as f:
+        f.write(OPENSSL_CONFIG)
+
+
+def issue(work, name, subject, extensions, authority="ca"):
+    """NAME.key and NAME.pem, a certificate for SUBJECT issued by AUTHORITY
+    (itself when AUTHORITY is NAME)."""
+    common = ["-newkey", "rsa:2048", "-noenc", "-keyout", f"{name}.key", "-subj", f"/CN={subject}",
+              "-config", "openssl.cnf"]
+    if authority == name:
+        openssl(work, "req", "-x509", *common, "-out", f"{name}.pem", "-days", "2", "-extensions", extensions)
+        return
+    openssl(work, "req", "-new", *common, "-out", f"{name}.csr")
+    openssl(work, "x509", "-req", "-in", f"{name}.csr", "-CA", f"{authority}.pem", "-CAkey", f"{authority}.key",
+            "-CAcreateserial", "-out", f"{name}.pem", "-days", "2", "-extfile", "openssl.cnf",
+            "-extensions", extensions)
+
+
+class TimeStampServer(http.server.ThreadingHTTPServer):
+    """An RFC 3161 time-stamping authority on the loopback address: each
+    request is answered by `openssl ts -reply` with the throwaway TSA."""
+
+    def __init__(self, work):
+        class Handler(http.server.BaseHTTPRequestHandler):
+            def do_POST(self):
+                query = self.rfile.read(int(self.headers["Content-Length"]))
+                reply = subprocess.run(["openssl", "ts", "-reply", "-config", "openssl.cnf", "-queryfile",
+                                        "/dev/stdin", "-out", "/dev/stdout"], input=query, cwd=work,
+                                       capture_output=True, check=True).stdout
+                self.send_response(200)
+                self.send_header("Content-Type", "application/timestamp-reply")
+                self.send_header("Content-Length", str(len(reply)))
+                self.end_headers()
+                self.wfile.write(reply)
+
+            def log_message(self, *_):
+                pass
+
+        super().__init__(("127.0.0.1", 0), Handler)
+        self.url = f"http://127.0.0.1:{self.server_port}/"
+        threading.Thread(target=self.serve_forever, daemon=True).start()
+
+
+def version_block(program):
+    """{'CompanyName': ..., ...} and (major, minor, build, revision) from a program's version resource."""
+    with open(program, "rb") as f:
+        block = check_pe.Image(f.read()).resources(RT_VERSION)[0]
+    strings = {}
+
+    def node(at, depth):
+        length, value_length, kind = struct.unpack_from("<HHH", block, at)
+        end = at + 6
+        while block[end:end + 2] != b"\0\0":
+            end += 2
+        key = block[at + 6:end].decode("utf-16-le")
+        value_at = (end + 2 + 3) & ~3
+        value_size = value_length * 2 if kind == 1 else value_length
+        if depth == 3:
+            strings[key] = block[value_at:value_at + value_size].decode("utf-16-le").rstrip("\0")
+        child = (value_at + value_size + 3) & ~3
+        while child < at + length:
+            child = (node(child, depth + 1) + 3) & ~3
+        return at + length
+
+    node(0, 0)
+    ms, ls = struct.unpack_from("<II", block, block.index(b"\xbd\x04\xef\xfe") + 8)
+    return strings, (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)
+
+
+class SignedRelease(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.work = tempfile.mkdtemp(prefix="osprel-signing-")
+        work = cls.work
+        write_config(work)
+        with open(os.path.join(work, "tsa.serial"), "w", encoding="ascii") as f:
+            f.write("01\n")
+        issue(work, "ca", "Throwaway test authority", "authority", authority="ca")
+        issue(work, "other", "Another test authority", "authority", authority="other")
+        issue(work, "signer", "Osprel test signer", "code_signing")
+        issue(work, "tsa", "Throwaway time stamps", "time_stamping")
+        # A password with a space and a quote, as the first line of its file.
+        cls.password = f"test pass'{secrets.token_hex(8)}"
+        cls.password_file = os.path.join(work, "password.txt")
+        with open(cls.password_file, "w", encoding="ascii") as f:
+            f.write(cls.password + "\n")
+        cls.pkcs12 = os.path.join(work, "signer.p12")
+        openssl(work, "pkcs12", "-export", "-in", "signer.pem", "-inkey", "signer.key", "-out", cls.pkcs12,
+                "-passout", f"file:{cls.password_file}")
+        openssl(work, "pkey", "-in", "signer.key", "-outform", "DER", "-out", "signer.der")
+        with open(os.path.join(work, "signer.der"), "rb") as f:
+            cls.key = f.read()
+        cls.tsa = TimeStampServer(work)
+
+        cls.out = os.path.join(work, "dist")
+        made = cls.make_dist(cls.out, "--sign-pkcs12", cls.pkcs12, "--sign-password-file", cls.password_file,
+                             "--sign-timestamp-url", cls.tsa.url, "--release-url", RELEASE_URL)
+        cls.log = made.stdout + made.stderr
+        if made.returncode:
+            raise AssertionError(f"make_dist.py failed:\n{cls.log}")
+        cls.programs = {arch: os.path.join(cls.out, arch, "Osprel.exe") for arch in ARCHES}
+        cls.archive = next(os.path.join(cls.out, n) for n in os.listdir(cls.out) if n.endswith(".zip"))
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.tsa.shutdown()
+        shutil.rmtree(cls.work)
+
+    @staticmethod
+    def make_dist(out, *options):
+        return run(sys.executable, MAKE_DIST, out, PROGRAMS["x64"], PROGRAMS["x86"], *options)
+
+    def verify(self, program, authority):
+        return run("osslsigncode", "verify", "-CAfile", os.path.join(self.work, f"{authority}.pem"),
+                   "-TSA-CAfile", os.path.join(self.work, "ca.pem"), "-in", program)
+
+    def test_programs_verify_against_their_authority_only(self):
+        for arch, program in self.programs.items():
+            with self.subTest(arch):
+                good = self.verify(program, "ca")
+                self.assertEqual(good.returncode, 0, good.stdout + good.stderr)
+                for line in ("Signature verification: ok", "Timestamp Server Signature verification: ok",
+                             "Message digest algorithm  : SHA256", "Subject: /CN=Osprel test signer"):
+                    self.assertIn(line, good.stdout)
+                other = self.verify(program, "other")
+                self.assertNotEqual(other.returncode, 0, other.stdout)
+                self.assertIn("Signature verification: failed", other.stdout)
+
+    def test_one_byte_changed_after_signing_fails(self):
+        with open(self.programs["x86"], "rb") as f:
+            signed = f.read()
+        image = check_pe.Image(signed)
+        text = next(s for s in image.sections if s[0] == ".text")
+        signature_at = image.directory(4)[0]
+        # A byte of code, and the last byte the signature covers (just before it).
+        for name, at in (("code", text[3] + 0x100), ("last signed byte", signature_at - 1)):
+            with self.subTest(name):
+                changed = bytearray(signed)
+                changed[at] ^= 0x01
+                path = os.path.join(self.work, "changed.exe")
+                with open(path, "wb") as f:
+                    f.write(changed)
+                result = self.verify(path, "ca")
+                self.assertNotEqual(result.returncode, 0)
+                self.assertIn("MISMATCH", result.stdout)
+
+    def test_release_holds_the_signed_programs_and_their_sums(self):
+        names = sorted(os.path.relpath(os.path.join(d, n), self.out) for d, _, files in os.walk(self.out)
+                       for n in files)
+        archive = os.path.basename(self.archive)
+        self.assertEqual(names, sorted([archive, "SHA256SUMS", "x64/Osprel.exe", "x86/Osprel.exe",
+                                        "winget/Osprel.Osprel.yaml", "winget/Osprel.Osprel.installer.yaml",
+                                        "winget/Osprel.Osprel.locale.en-US.yaml"]))
+        with zipfile.ZipFile(self.archive) as z:
+            for arch, program in self.programs.items():
+                with open(program, "rb") as f:
+                    self.assertEqual(z.read(f"{arch}/Osprel.exe"), f.read(), arch)
+        result = run("sha256sum", "-c", "SHA256SUMS", cwd=self.out)
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        self.assertEqual(len(result.stdout.splitlines()), 3)
+
+    def test_no_password_or_key_in_the_release_or_the_log(self):
+        with open(self.pkcs12, "rb") as f:
+            secrets_ = {"password": self.password.encode(), "private key": self.key, "PKCS#12 file": f.read()}
+        contents = {"log": self.log.encode()}
+        for folder, _, files in os.walk(self.out):
+            for name in files:
+                with open(os.path.join(folder, name), "rb") as f:
+                    contents[name] = f.read()
+        with zipfile.ZipFile(self.archive) as z:
+            contents.update({f"archive: {n}": z.read(n) for n in z.namelist()})
+        for what, secret in secrets_.items():
+            for name, data in contents.items():
+                self.assertNotIn(secret, data, f"{what} in {name}")
+
+    def test_signed_programs_pass_the_pe_checks(self):
+        for arch, program in self.programs.items():
+            with self.subTest(arch):
+                result = run(sys.executable, check_pe.__file__, program, "--imports",
+                             os.path.join(ROOT, "tests", "pe", "allowed_imports.txt"))
+                self.assertEqual(result.returncode, 0, result.stdout)
+
+    def test_signed_programs_show_their_rows_under_wine(self):
+        show_rows = os.path.join(os.path.dirname(PROGRAMS["x64"]), "tools", "show_rows.exe")
+        for arch, program in self.programs.items():
+            with self.subTest(arch):
+                running = subprocess.Popen([WINE_RUN, program], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                try:
+                    # Into a file, not a pipe: a Wine server started by show_rows keeps its output open.
+                    with tempfile.TemporaryFile("w+", encoding="utf-8") as output:
+                        shown = subprocess.run([WINE_RUN, show_rows, "20000"], stdout=output,
+                                               stderr=subprocess.STDOUT, timeout=120, check=False)
+                        output.seek(0)
+                        rows = output.read()
+                    self.assertEqual(shown.returncode, 0, rows)
+                    # A click on the caption makes the window active; then Esc closes it.
+                    x, y, width, _ = map(int, rows.split("\nwindow ")[1].split())
+                    run("xdotool", "mousemove", str(x + width // 2), str(y + 8), "click", "1", "key", "Escape")
+                    self.assertEqual(running.wait(timeout=30), 0)
+                finally:
+                    if running.poll() is None:
+                        running.kill()
+                        running.wait()
+                self.assertEqual(rows.splitlines()[0], "Osprel")
+                self.assertRegex(rows, r"\n  Build Number +\d+\n")
+                self.assertRegex(rows, r"\n  System Root +C:\\windows\n")
+
+    def manifests(self):
+        folder = os.path.join(self.out, "winget")
+        found = {}
+        for name in os.listdir(folder):
+            with open(os.path.join(folder, name), encoding="utf-8") as f:
+                manifest = yaml.safe_load(f)
+            found[manifest["ManifestType"]] = (name, manifest)
+        self.assertEqual(sorted(found), sorted(REQUIRED))
+        return found
+
+    def assert_fields(self, mapping, required, where):
+        for key, form in required.items():
+            self.assertIn(key, mapping, where)
+            if form is not None:
+                self.assertIsInstance(mapping[key], str, f"{where}: {key}")
+                self.assertRegex(mapping[key], f"^(?:{form})$", f"{where}: {key}")
+
+    def test_manifest_holds_what_the_schema_requires(self):
+        manifests = self.manifests()
+        identifier = manifests["version"][1]["PackageIdentifier"]
+        for kind, (name, manifest) in manifests.items():
+            with self.subTest(name):
+                self.assert_fields(manifest, REQUIRED[kind], name)
+                for key in PACKAGE:
+                    self.assertEqual(manifest[key], manifests["version"][1][key], f"{name}: {key}")
+                suffix = {"version": "", "installer": ".installer",
+                          "defaultLocale": f".locale.{manifest.get('PackageLocale')}"}[kind]
+                self.assertEqual(name, f"{identifier}{suffix}.yaml")
+        self.assertEqual(manifests["defaultLocale"][1]["PackageLocale"], manifests["version"][1]["DefaultLocale"])
+        self.assertGreaterEqual(tuple(map(int, manifests["version"][1]["ManifestVersion"].split("."))), (1, 6, 0))
+
+    def test_manifest_installers_name_the_archive_and_its_programs(self):
+        installer = self.manifests()["installer"][1]
+        self.assertEqual((installer["InstallerType"], installer["NestedInstallerType"]), ("zip", "portable"))
+        with open(self.archive, "rb") as f:
+            digest = hashlib.sha256(f.read()).hexdigest()
+        with zipfile.ZipFile(self.archive) as z:
+            entries = z.namelist()
+        self.assertEqual([i["Architecture"] for i in installer["Installers"]], list(ARCHES))
+        for item in installer["Installers"]:
+            with self.subTest(item["Architecture"]):
+                self.assert_fields(item, INSTALLER, item["Architecture"])
+                self.assertEqual(item["InstallerSha256"].lower(), digest)
+                self.assertEqual(item["InstallerUrl"], RELEASE_URL + os.path.basename(self.archive))
+                (nested,) = item["NestedInstallerFiles"]
+                self.assert_fields(nested, NESTED_FILE, "NestedInstallerFiles")
+                self.assertEqual(nested["RelativeFilePath"], f"{item['Architecture']}\\Osprel.exe")
+                self.assertIn(nested["RelativeFilePath"].replace("\\", "/"), entries)
+                self.assertEqual(nested["PortableCommandAlias"], "osprel")
+
+    def test_manifest_says_what_the_programs_version_block_says(self):
+        manifests = self.manifests()
+        locale = manifests["defaultLocale"][1]
+        for arch, program in self.programs.items():
+            with self.subTest(arch):
+                strings, numbers = version_block(program)
+                version = list(numbers)
+                while len(version) > 2 and version[-1] == 0:
+                    version.pop()
+                self.assertEqual(locale["PackageVersion"], ".".join(map(str, version)))
+                self.assertEqual(locale["Publisher"], strings["CompanyName"])
+                self.assertEqual(locale["ShortDescription"], strings["FileDescription"])
+                self.assertEqual(locale["License"], strings["LegalCopyright"])
+                self.assertEqual(locale["PackageName"], strings["InternalName"])
+                self.assertEqual(os.path.basename(self.archive), f"{strings['InternalName']}-{locale['PackageVersion']}.zip")
+
+
+class UnsignedAndRefused(unittest.TestCase):
+    """make_dist.py without a certificate, and with one it cannot use."""
+
+    def setUp(self):
+        self.work = tempfile.mkdtemp(prefix="osprel-unsigned-")
+        self.out = os.path.join(self.work, "dist")
+        self.addCleanup(shutil.rmtree, self.work)
+
+    def test_without_a_certificate_the_programs_are_unsigned_and_no_manifest_is_written(self):
+        result = SignedRelease.make_dist(self.out)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertFalse(os.path.exists(os.path.join(self.out, "winget")))
+        for arch in ARCHES:
+            verified = run("osslsigncode", "verify", "-in", os.path.join(self.out, arch, "Osprel.exe"))
+            self.assertNotEqual(verified.returncode, 0)
+            self.assertIn("No signature found", verified.stdout + verified.stderr)
+
+    def test_refused_before_anything_is_written(self):
+        password = os.path.join(self.work, "password.txt")
+        with open(password, "w", encoding="ascii") as f:
+            f.write("wrong password 7f3a\n")
+        # Not a key at all; it lies where builds delete files.
+        build_key = os.path.join(ROOT, "build", f"refused-{os.getpid()}.p12")
+        with open(build_key, "wb") as f:
+            f.write(b"not a key")
+        self.addCleanup(os.remove, build_key)
+        cases = [  # name | options | what the message says
+            ("certificate without its password", ["--sign-pkcs12", password], "needs both"),
+            ("password without a certificate", ["--sign-password-file", password], "needs both"),
+            ("time stamp without a certificate", ["--sign-timestamp-url", "http://127.0.0.1:9/"], "for a signed"),
+            ("key in the build tree", ["--sign-pkcs12", build_key, "--sign-password-file", password],
+             "builds delete"),
+            ("release address not on the web", ["--release-url", "ftp://osprel.invalid/"], "not an http"),
+        ]
+        for name, options, message in cases:
+            with self.subTest(name):
+                result = SignedRelease.make_dist(self.out, *options)
+                self.assertEqual(result.returncode, 2, result.stdout)
+                self.assertIn(message, result.stderr)
+                self.assertFalse(os.path.exists(self.out))
+
+    def test_a_signing_that_fails_leaves_no_release(self):
+        password = os.path.join(self.work, "password.txt")
+        with open(password, "w", encoding="ascii") as f:
+            f.write("wrong password 7f3a\n")
+        pkcs12 = os.path.join(self.work, "signer.p12")
+        write_config(self.work)
+        issue(self.work, "signer", "Osprel test signer", "code_signing", authority="signer")
+        openssl(self.work, "pkcs12", "-export", "-in", "signer.pem", "-inkey", "signer.key", "-out", pkcs12,
+                "-passout", "pass:the right one")
+        result = SignedRelease.make_dist(self.out, "--sign-pkcs12", pkcs12, "--sign-password-file", password)
+        self.assertEqual(result.returncode, 1)
+        self.assertIn("could not sign", result.stderr)
+        self.assertNotIn("wrong password", result.stdout + result.stderr)
+        self.assertFalse(os.path.exists(self.out))
+
+
+if __name__ == "__main__":
+    if len(sys.argv) < 3:
+        sys.exit(__doc__)
+    PROGRAMS = {"x64": os.path.abspath(sys.argv[1]), "x86": os.path.abspath(sys.argv[2])}
+    for arch, path in PROGRAMS.items():
+        if not os.path.isfile(path):
+            sys.exit(f"no {arch} program at {path}: build both programs first (make build)")
+    unittest.main(argv=sys.argv[:1] + sys.argv[3:], verbosity=2)
