@@ -1,25 +1,38 @@
 #!/usr/bin/env bash
 # Runs a command with an X display: the caller's own when DISPLAY is set,
 # otherwise a private Xvfb started for the command and stopped after it.
-# Wine servers started on a private display are stopped with it, so that no
-# Wine process outlives the display it was drawing on; a prefix's server that
-# was running before is someone else's and is left alone.
-# Ctrl+C, TERM (a CI timeout) and a normal end all stop the command, the
-# servers and Xvfb.
-#   with-display.sh [--prefix WINEPREFIX]... COMMAND [ARGS...]
+#   with-display.sh [--prefix WINEPREFIX]... [--window-manager] COMMAND [ARGS...]
+# --window-manager also starts a window manager (openbox) on the private
+# display, which gives windows a caption and the focus as on a desktop.
+# A named prefix whose Wine server was not running before is the command's:
+# when the command has ended, its server is given time to end by itself, so
+# that no Wine process outlives the display it was drawing on. A server that
+# still runs then serves programs the command did not start: in a prefix this
+# project made it is stopped, in anyone else's it is left running. A server
+# that was running before is someone else's and is never stopped.
+# Ctrl+C, TERM (a CI timeout) and a normal end all stop the command, then
+# the servers as above, then the window manager and Xvfb.
 set -uo pipefail
+. "$(dirname "$0")/wine-env.sh"
 
-prefixes=()
-while [ "${1:-}" = --prefix ]; do prefixes+=("$2"); shift 2; done
+prefixes=() window_manager=""
+while :; do
+  case ${1:-} in
+    --prefix) prefixes+=("$2"); shift 2 ;;
+    --window-manager) window_manager=1; shift ;;
+    *) break ;;
+  esac
+done
 
 if [ -n "${DISPLAY:-}" ]; then
   exec "$@"
 fi
 
-# A Wine server works in a folder named after its prefix's device and inode.
+# A Wine server works in a folder named after its prefix's device and inode,
+# those of the folder itself: a symbolic link to a prefix is the same prefix.
 server_running() {   # PREFIX
   local id pid
-  id=$(stat -c '%d %i' "$1" 2>/dev/null) || return 1
+  id=$(stat -L -c '%d %i' "$1" 2>/dev/null) || return 1
   id=$(printf 'server-%x-%x' $id)
   for pid in $(pgrep -u "$(id -u)" wineserver); do
     [ "$(basename "$(readlink "/proc/$pid/cwd")")" = "$id" ] && return 0
@@ -32,11 +45,26 @@ for p in "${prefixes[@]}"; do
     echo "with-display.sh: a Wine server already runs for $p; it is left running, and" \
          "its programs draw on the display its first one found (none, if it had none)" >&2
   else
-    ours+=("$p")
+    ours+=("$(realpath -m "$p")")
   fi
 done
 
-xvfb="" command=""
+xvfb="" wm="" command="" scratch=$(mktemp -d)
+stop_servers() {
+  local p
+  for p in "${ours[@]}"; do
+    [ -d "$p" ] || continue
+    # Wine's own services end a few seconds after the last program.
+    WINEPREFIX=$p timeout 15 wineserver -w >/dev/null 2>&1 && continue
+    server_running "$p" || continue
+    if project_prefix "$p"; then
+      WINEPREFIX=$p wineserver -k >/dev/null 2>&1
+    else
+      echo "with-display.sh: the Wine server of $p serves programs this run did not start;" \
+           "it is left running" >&2
+    fi
+  done
+}
 finish() {
   local rc=$? _
   trap - EXIT INT TERM
@@ -47,10 +75,10 @@ finish() {
     for _ in $(seq 100); do kill -0 "$command" 2>/dev/null || break; sleep 0.1; done
     kill -KILL -- "-$command" 2>/dev/null
   fi
-  for p in "${ours[@]}"; do
-    [ -d "$p" ] && WINEPREFIX=$(cd "$p" && pwd) wineserver -k >/dev/null 2>&1
-  done
+  stop_servers
+  [ -z "$wm" ] || { kill "$wm" 2>/dev/null; wait "$wm" 2>/dev/null; }
   [ -z "$xvfb" ] || { kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null; }
+  rm -rf "$scratch"
   exit $rc
 }
 trap finish EXIT
@@ -59,7 +87,7 @@ trap 'exit 143' TERM
 
 # Xvfb picks a free display number itself and writes it to fd 3: no race
 # with other runs starting at the same moment.
-number_file=$(mktemp)
+number_file=$scratch/display
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$number_file" >/dev/null 2>&1 &
 xvfb=$!
 for _ in $(seq 100); do
@@ -68,10 +96,24 @@ for _ in $(seq 100); do
   sleep 0.05
 done
 display=":$(tr -d '\n' <"$number_file")"
-rm -f "$number_file"
 if [ "$display" = ":" ]; then
   echo "with-display.sh: Xvfb did not start" >&2
   exit 1
+fi
+
+if [ -n "$window_manager" ]; then
+  # Its log and settings in a folder of the run's own, not the user's home.
+  DISPLAY=$display XDG_CACHE_HOME=$scratch XDG_CONFIG_HOME=$scratch openbox --sm-disable >/dev/null 2>&1 &
+  wm=$!
+  for _ in $(seq 100); do
+    DISPLAY=$display timeout 5 xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+    kill -0 "$wm" 2>/dev/null || break
+    sleep 0.05
+  done
+  if ! DISPLAY=$display timeout 5 xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; then
+    echo "with-display.sh: the window manager (openbox) did not start" >&2
+    exit 1
+  fi
 fi
 
 # In a process group of its own, so that all it started can be stopped at
