@@ -10,6 +10,10 @@
 # still runs then serves programs the command did not start: in a prefix this
 # project made it is stopped, in anyone else's it is left running. A server
 # that was running before is someone else's and is never stopped.
+# One command at a time per named prefix: every program of a prefix's server
+# is on one Wine desktop, and a second run would find the first one's
+# windows. The lock is on the prefix's folder (nothing is written there),
+# held by this script alone, never by the Wine server, which may outlive it.
 # Ctrl+C, TERM (a CI timeout) and a normal end all stop the command, then
 # the servers as above, then the window manager and Xvfb.
 set -uo pipefail
@@ -27,6 +31,19 @@ done
 if [ -n "${DISPLAY:-}" ]; then
   exec "$@"
 fi
+
+locks=()
+for p in "${prefixes[@]}"; do
+  [ -d "$p" ] || continue
+  exec {fd}<"$p"
+  locks+=("$fd")
+  if ! flock -w 120 "$fd"; then
+    echo "with-display.sh: another run in $p did not end within two minutes" >&2
+    exit 75
+  fi
+done
+# The commands below get none of the locks' descriptors.
+closed() ( for fd in "${locks[@]}"; do exec {fd}<&-; done; exec "$@" )
 
 # A Wine server works in a folder named after its prefix's device and inode,
 # those of the folder itself: a symbolic link to a prefix is the same prefix.
@@ -88,7 +105,7 @@ trap 'exit 143' TERM
 # Xvfb picks a free display number itself and writes it to fd 3: no race
 # with other runs starting at the same moment.
 number_file=$scratch/display
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$number_file" >/dev/null 2>&1 &
+closed Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$number_file" >/dev/null 2>&1 &
 xvfb=$!
 for _ in $(seq 100); do
   [ -s "$number_file" ] && break
@@ -103,7 +120,7 @@ fi
 
 if [ -n "$window_manager" ]; then
   # Its log and settings in a folder of the run's own, not the user's home.
-  DISPLAY=$display XDG_CACHE_HOME=$scratch XDG_CONFIG_HOME=$scratch openbox --sm-disable >/dev/null 2>&1 &
+  closed env DISPLAY="$display" XDG_CACHE_HOME="$scratch" XDG_CONFIG_HOME="$scratch" openbox --sm-disable >/dev/null 2>&1 &
   wm=$!
   for _ in $(seq 100); do
     DISPLAY=$display timeout 5 xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
@@ -118,7 +135,7 @@ fi
 
 # In a process group of its own, so that all it started can be stopped at
 # once; the wait, unlike a command in the foreground, lets the traps run.
-DISPLAY=$display setsid "$@" &
+closed env DISPLAY="$display" setsid "$@" &
 command=$!
 wait "$command"
 rc=$?
