@@ -59,8 +59,8 @@ server_running() {   # PREFIX
 ours=()
 for p in "${prefixes[@]}"; do
   if server_running "$p"; then
-    echo "with-display.sh: a Wine server already runs for $p; it is left running, and" \
-         "its programs draw on the display its first one found (none, if it had none)" >&2
+    echo "with-display.sh: a Wine server already runs for $p; it is left running, with its" \
+         "programs (a server whose first program had no display gives none to later ones)" >&2
   else
     ours+=("$(realpath -m "$p")")
   fi
