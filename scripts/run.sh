@@ -87,7 +87,7 @@ fi
 # the prefix's desktop, and one started without a display leaves the next
 # program with none. The scale is read when a program starts.
 set_scale() {
-  [ -z "$dpi" ] || wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null
+  [ -z "$dpi" ] || wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f </dev/null >/dev/null
 }
 
 if [ -n "$on_callers_display" ]; then
@@ -208,9 +208,18 @@ fi
 # whatever the caller's, so that the names arrive whole.
 LC_ALL=C.UTF-8 set_values
 
-wine "$exe" &
+# The Wine server and Wine's own services, started by the first of these, may
+# outlive the run (a program the run did not start can join them): they get
+# none of the caller's descriptors, which would keep a pipe from the run open.
+wine "$exe" </dev/null >/dev/null 2>&1 &
 program=$!
-rows=$(wine "$(dirname "$exe")/tools/show_rows.exe" 20000)
+out=$(mktemp -d)
+status=0
+wine "$(dirname "$exe")/tools/show_rows.exe" 20000 </dev/null >"$out/rows" 2>"$out/errors" || status=$?
+rows=$(cat "$out/rows") errors=$(cat "$out/errors")
+rm -rf "$out"
+[ -z "$errors" ] || printf '%s\n' "$errors" >&2
+[ $status = 0 ] || exit $status
 printf '%s\n' "$rows" | grep -v '^window '
 
 # A click on the caption makes the window active, as a user's first click would.

@@ -42,8 +42,9 @@ for p in "${prefixes[@]}"; do
     exit 75
   fi
 done
-# The commands below get none of the locks' descriptors.
-closed() ( for fd in "${locks[@]}"; do exec {fd}<&-; done; exec "$@" )
+# The commands below get none of the locks' descriptors. Only ever started in
+# the background: the job's own shell closes them and becomes the command.
+closed() { local fd; for fd in "${locks[@]}"; do exec {fd}<&-; done; exec "$@"; }
 
 # A Wine server works in a folder named after its prefix's device and inode,
 # those of the folder itself: a symbolic link to a prefix is the same prefix.

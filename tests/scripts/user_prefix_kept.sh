@@ -16,10 +16,11 @@ exe=$(realpath "${1:?usage: user_prefix_kept.sh OSPREL_EXE}")
 
 mkdir -p "$root/build"
 work=$(mktemp -d "$root/build/user-prefix-test.XXXXXX")
-user_programs=()
+# The user's programs' process ids, one a line (the commands run in subshells).
+user_programs=$work/user-programs
 cleanup() {
   local p
-  for p in "${user_programs[@]}"; do kill "$p" 2>/dev/null; done
+  for p in $(cat "$user_programs" 2>/dev/null); do kill "$p" 2>/dev/null; done
   for p in "$work"/*/; do WINEPREFIX=${p%/} timeout 20 wineserver -k 2>/dev/null; done
   rm -rf "$work"
 }
@@ -33,15 +34,15 @@ key='HKCU\Software\Wine\AppDefaults\Osprel.exe\X11 Driver'
 # the project's scripts once wrote theirs.
 make_user_prefix() {   # DIR WINEARCH
   local r=(wine reg add "$key")
-  WINEPREFIX=$1 WINEARCH=$2 env -u DISPLAY timeout 300 wineboot -i >/dev/null 2>&1 || return 1
   (
-    export WINEPREFIX=$1
+    wine_env "$1"
+    WINEARCH=$2 env -u DISPLAY timeout 300 wineboot -i >/dev/null 2>&1 || exit 1
     echo "a user's own file" >"$WINEPREFIX/drive_c/users/Public/Documents/keep.txt"
     "${r[@]}" /v managed /t REG_EXPAND_SZ /d Y /f && "${r[@]}" /v Text /t REG_SZ /d kept /f &&
       "${r[@]}" /v Bytes /t REG_BINARY /d 0102ff /f && "${r[@]}" /v Number /t REG_DWORD /d 7 /f &&
       "${r[@]}" /v Big /t REG_QWORD /d 0x100000000 /f && "${r[@]}" /v Lines /t REG_MULTI_SZ /d 'a\0b' /f &&
       "${r[@]}" /v Nothing /t REG_NONE /f &&
-      wine reg add "$key\\Sub" /v Inner /t REG_SZ /d 'in a subkey' /f
+      wine reg add "$key\\Sub" /v Inner /t REG_SZ /d 'in a subkey' /f || exit 1
     state >/dev/null   # Wine's own first-start writes (network cards, fonts) land here
   ) >/dev/null
 }
@@ -77,11 +78,19 @@ copy_prefix() {   # FROM TO
 
 # A program of the user's in the prefix, on the user's display, until the case ends.
 start_user_program() {
-  wine notepad >/dev/null 2>&1 &
-  user_programs+=($!)
+  wine notepad </dev/null >/dev/null 2>&1 &
+  echo $! >>"$user_programs"
   timeout 30 xdotool search --sync --name Notepad >/dev/null || echo "the user's notepad did not start"
 }
-server_socket() { printf '/tmp/.wine-%s/server-%x-%x/socket' "$(id -u)" $(stat -L -c '%d %i' "$WINEPREFIX"); }
+# A Wine server of the prefix runs: its folder is named after the prefix's device and inode.
+server_up() {
+  local id pid
+  id=$(printf 'server-%x-%x' $(stat -L -c '%d %i' "$WINEPREFIX"))
+  for pid in $(pgrep -u "$(id -u)" wineserver); do
+    [ "$(basename "$(readlink "/proc/$pid/cwd")")" = "$id" ] && return 0
+  done
+  return 1
+}
 
 # How each case starts the command; its output is what the case reads.
 run() { env -u DISPLAY timeout -k 5 120 "$root/scripts/run.sh" "$exe" --screenshot "$work/shot.png" "$@"; }
@@ -96,7 +105,7 @@ run_via_link() {
 run_joined() {
   local run _
   run & run=$!
-  for _ in $(seq 300); do [ -S "$(server_socket)" ] && break; sleep 0.1; done
+  for _ in $(seq 300); do server_up && break; sleep 0.1; done
   start_user_program
   wait $run
 }
@@ -136,20 +145,22 @@ failures=0 n=0
 for c in "${cases[@]}"; do
   IFS='|' read -r name arch setup command status expected <<<"$c"
   n=$((n + 1))
-  export WINEPREFIX=$work/case$n
+  wine_env "$work/case$n"
   copy_prefix "$work/$arch" "$WINEPREFIX" || { echo "FAIL $name: no copy of the prefix"; exit 1; }
   [ "$setup" = : ] || { (cd "$WINEPREFIX" && $setup) && state >/dev/null; }   # Wine's writes on meeting the change
   before=$(state)
-  user_programs=()
-  output=$(cd "$root" && $command 2>&1); got=$?
+  : >"$user_programs"
+  # Into a file: a process left running with the output's pipe would hold the test.
+  (cd "$root" && $command) </dev/null >"$work/output" 2>&1; got=$?
+  output=$(cat "$work/output")
   problem=""
   [ "$got" = "$status" ] || problem="status $got, expected $status;"
   grep -q "$expected" <<<"$output" || problem+=" output lacks \"$expected\";"
-  for p in "${user_programs[@]}"; do
+  for p in $(cat "$user_programs"); do
     kill -0 "$p" 2>/dev/null || problem+=" the user's program (process $p) was ended;"
     kill "$p" 2>/dev/null
   done
-  [ ${#user_programs[@]} = 0 ] || timeout 30 wineserver -w || problem+=" the user's server did not end;"
+  [ ! -s "$user_programs" ] || timeout 30 wineserver -w || problem+=" the user's server did not end;"
   after=$(state)
   [ "$after" = "$before" ] || problem+=" prefix changed: $(diff <(echo "$before") <(echo "$after") | head -20)"
   if [ -n "$problem" ]; then
