@@ -78,7 +78,7 @@ else
   fi
   if [ -d "$WINEPREFIX/dosdevices" ] && ! z_drive_ok; then
     refuse "$WINEPREFIX has no Z: drive for the Unix root (dosdevices/z:), through which Wine" \
-           "finds Osprel.exe and the run's files; it is left as it is: give it its Z: drive back" \
+           "finds Osprel.exe and show_rows.exe; it is left as it is: give it its Z: drive back" \
            "(winecfg, Drives) or name another prefix"
   fi
 fi

@@ -2,7 +2,9 @@
 #   wine_env PREFIX   exports WINEPREFIX (the folder's absolute path) and the
 #                     quiet Wine settings every script runs with: no debug
 #                     channels and no Mono or Gecko installer on a first start
-#                     (a caller's own WINEDEBUG or WINEDLLOVERRIDES is kept)
+#                     (a caller's own WINEDEBUG or WINEDLLOVERRIDES is kept);
+#                     for a prefix of the project's, which are all 64-bit,
+#                     WINEARCH=win64 whatever the caller's
 #   windows_path PATH a Unix path as Wine names it on its Z: drive, which
 #                     stands for the Unix root
 #   z_drive_ok        whether WINEPREFIX has that Z: drive (sandboxing tools
@@ -15,6 +17,7 @@ wine_env() {
   WINEDEBUG=${WINEDEBUG:--all}
   WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
   export WINEPREFIX WINEDEBUG WINEDLLOVERRIDES
+  if project_prefix "$WINEPREFIX"; then export WINEARCH=win64; fi
 }
 
 windows_path() { printf 'Z:%s' "${1//\//\\}"; }
