@@ -6,11 +6,12 @@
 # uses it or says why it cannot, and afterwards its files and registry keys
 # are as they were, byte for byte, and a program of the user's that ran in it
 # still runs. Every command and every wait is bounded.
-#   user_prefix_kept.sh OSPREL_EXE   (show_rows.exe beside it, in tools/)
+#   user_prefix_kept.sh OSPREL_EXE [TEXT]   (show_rows.exe beside it, in tools/)
+# With TEXT only the cases whose names hold it.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 . "$root/scripts/wine-env.sh"
-exe=$(realpath "${1:?usage: user_prefix_kept.sh OSPREL_EXE}")
+exe=$(realpath "${1:?usage: user_prefix_kept.sh OSPREL_EXE [TEXT]}") only=${2:-}
 # The user's programs draw on a display of their own: the caller's, or one for this test.
 [ -n "${DISPLAY:-}" ] || exec "$root/scripts/with-display.sh" "$0" "$@"
 
@@ -115,6 +116,31 @@ run_twice() {
   run --screenshot "$work/shot2.png"; status=$?
   wait $first && return $status
 }
+# A prefix of the project's own, where `make run --long-values` changes values
+# and must put them back: the user's made into one as wine-prefix.sh leaves it
+# (marked, Managed=N, no settings for Osprel), with a lower-case value of
+# another type where the run sets RegisteredOrganization, and found where
+# run.sh looks, under a source tree of links.
+as_project() {
+  local version='HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion'
+  touch .osprel-made .osprel-ready .osprel-any-script-font
+  { wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f &&
+    wine reg delete 'HKCU\Software\Wine\AppDefaults\Osprel.exe' /f &&
+    wine reg delete "$version" /v RegisteredOrganization /reg:64 /f &&
+    wine reg add "$version" /v registeredorganization /t REG_EXPAND_SZ /d '%ours%' /reg:64 /f; } >/dev/null 2>&1
+}
+long_values() {
+  mkdir -p "$work/tree/build" && ln -sfn "$root/scripts" "$work/tree/scripts" &&
+    ln -sfn "$WINEPREFIX" "$work/tree/build/wineprefix-run" &&
+    env -u DISPLAY -u WINEPREFIX timeout -k 5 120 "$work/tree/scripts/run.sh" "$exe" --screenshot "$work/shot.png" \
+      --long-values
+}
+# Wine's reg that cannot export, as when the file it names cannot be written.
+long_values_no_export() {
+  mkdir -p "$work/shim" &&
+    printf '#!/bin/sh\n[ "$1 $2" = "reg export" ] && exit 1\nexec %s "$@"\n' "$(command -v wine)" >"$work/shim/wine" &&
+    chmod +x "$work/shim/wine" && PATH=$work/shim:$PATH long_values
+}
 prepare() { timeout 60 scripts/wine-prefix.sh "$WINEPREFIX"; }
 tests_runner() { OSPREL_TEST_WINEPREFIX=$WINEPREFIX timeout 60 cmake/wine-run.sh cmd /c exit; }
 bench() { BENCH_PREFIX=$WINEPREFIX timeout 60 bench/run.sh; }
@@ -132,18 +158,18 @@ cases=(
   "make run, a relative WINEPREFIX|win64|:|run_relative|2|relative path"
   "make run, the 64-bit program in a 32-bit prefix|win32|:|run|2|ARCH=win32"
   "make run, a DISPLAY that is not there|win64|:|run_no_display|2|DISPLAY=:4711 cannot be opened"
+  "make run --long-values, a project prefix: its lower-case value of another type put back|win64|as_project|long_values|0|Registered Organisation *Example Pharmaceuticals"
+  "make run --long-values, a project prefix whose key cannot be exported|win64|as_project|long_values_no_export|1|nothing was changed"
   "wine-prefix.sh|win64|:|prepare|3|$refused"
   "tests' runner|win64|:|tests_runner|3|$refused"
   "bench|win64|:|bench|3|$refused"
 )
 
-for arch in win64 win32; do
-  make_user_prefix "$work/$arch" $arch || { echo "FAIL wineboot of a $arch prefix"; exit 1; }
-done
-
 failures=0 n=0
 for c in "${cases[@]}"; do
   IFS='|' read -r name arch setup command status expected <<<"$c"
+  [[ $name == *"$only"* ]] || continue
+  [ -d "$work/$arch" ] || make_user_prefix "$work/$arch" $arch || { echo "FAIL wineboot of a $arch prefix"; exit 1; }
   n=$((n + 1))
   wine_env "$work/case$n"
   copy_prefix "$work/$arch" "$WINEPREFIX" || { echo "FAIL $name: no copy of the prefix"; exit 1; }
