@@ -231,10 +231,16 @@ convert "$shot.full.png" -crop "${w}x${h}+${x}+${y}" +repage "$shot"
 rm -f "$shot.full.png"
 echo "Screenshot: $shot"
 
-xdotool key Escape
-for _ in $(seq 100); do
-  kill -0 $program 2>/dev/null || break
-  sleep 0.1
+# Another program of the prefix's Wine server (on another display) can take
+# the foreground and with it the key: then, as a user would, click the
+# caption again and press Esc again.
+for attempt in 1 2 3; do
+  [ $attempt = 1 ] || { xdotool mousemove $((x + w / 2)) $((y + 8)) click 1; sleep 0.3; }
+  xdotool key Escape
+  for _ in $(seq 40); do
+    kill -0 $program 2>/dev/null || break 2
+    sleep 0.1
+  done
 done
 if kill -0 $program 2>/dev/null; then
   echo "Osprel did not close on Esc" >&2
