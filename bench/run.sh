@@ -26,46 +26,37 @@ for exe in "$win/Osprel.exe" "$win32/Osprel.exe" "$win/bench/osprel_floor.exe" \
            "$win/bench/osprel_wine_bench.exe" "$host/bench/osprel_fill_native"; do
   [ -x "$exe" ] || { echo "bench: $exe is missing: make bench builds it" >&2; exit 1; }
 done
-mkdir -p "$out"
-cut -d' ' -f1-3 /proc/loadavg >"$out/load-before"
-
-export WINEPREFIX=$prefix WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+. "$root/scripts/wine-env.sh"
+wine_env "$prefix"
 # Wine, its server and the X server all on one CPU: on a virtual machine,
 # waking an idle second CPU for each Wine server round trip costs tens of
 # microseconds, which multiplied every figure by up to five on a quiet
 # machine and made them depend on whatever else it was doing.
-xvfb=
-stop() {
-  wineserver -k >/dev/null 2>&1 || true
-  [ -z "$xvfb" ] || { kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null; xvfb=; } || true
-}
-trap stop EXIT
+if [ "${1:-}" != --on-display ]; then
+  mkdir -p "$out"
+  cut -d' ' -f1-3 /proc/loadavg >"$out/load-before"
+  # A private virtual display, whatever the caller's: with-display.sh starts
+  # it (pinned, as all it starts), and stops it and the prefix's server after.
+  env -u DISPLAY taskset -c "$cpu" "$root/scripts/with-display.sh" --prefix "$prefix" "$0" --on-display
+  "$host/bench/osprel_fill_native" --benchmark_repetitions=10 --benchmark_out="$out/fill-native.json" \
+    --benchmark_out_format=json >"$out/fill-native.txt" 2>&1
+  exec python3 "$root/bench/report.py" "$out" "$win/Osprel.exe" "$win32/Osprel.exe" \
+    "$win/bench/osprel_floor.exe"
+fi
+
+# One Wine server for every start, started here: the figures hold no server start-up.
+wineserver -p
+trap 'wineserver -k' EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
-number=$(mktemp)
-taskset -c "$cpu" Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$number" >/dev/null 2>&1 &
-xvfb=$!
-for _ in $(seq 100); do [ -s "$number" ] && break; sleep 0.05; done
-export DISPLAY=":$(cat "$number")"
-rm -f "$number"
-[ "$DISPLAY" != : ] || { echo "bench: Xvfb did not start" >&2; exit 1; }
-# One Wine server for every start, started here: the figures hold no server start-up.
-taskset -c "$cpu" wineserver -p
-# The external wine, pinned; waited for in the background so that INT and TERM are handled at once.
-wine() { taskset -c "$cpu" wine "$@" & wait $!; }
-z() { printf 'Z:%s' "${1//\//\\}"; }   # Wine's Z: drive is the Unix root
+# The external wine, waited for in the background so that INT and TERM are handled at once.
+wine() { command wine "$@" & wait $!; }
 
 # The values Wine's prefix lacks, so every reader finds its value.
-wine reg import "$(z "$root/bench/full-registry.reg")" >/dev/null 2>&1
+wine reg import "$(windows_path "$root/bench/full-registry.reg")" >/dev/null 2>&1
 echo "Starting both Osprels, winver and the floor program $runs times each (after a warm-up)..."
-wine "$win/bench/osprel_wine_bench.exe" launch "$runs" "x64=$(z "$win/Osprel.exe")" \
-  "x86=$(z "$win32/Osprel.exe")" 'winver=C:\windows\system32\winver.exe' \
-  "floor=$(z "$win/bench/osprel_floor.exe")" >"$out/launch.txt"
+wine "$win/bench/osprel_wine_bench.exe" launch "$runs" "x64=$(windows_path "$win/Osprel.exe")" \
+  "x86=$(windows_path "$win32/Osprel.exe")" 'winver=C:\windows\system32\winver.exe' \
+  "floor=$(windows_path "$win/bench/osprel_floor.exe")" >"$out/launch.txt"
 echo "Filling the dialog's rows under Wine and natively..."
 wine "$win/bench/osprel_wine_bench.exe" fill 10 1000 >"$out/fill-wine.txt"
-stop
-"$host/bench/osprel_fill_native" --benchmark_repetitions=10 --benchmark_out="$out/fill-native.json" \
-  --benchmark_out_format=json >"$out/fill-native.txt" 2>&1
-
-python3 "$root/bench/report.py" "$out" "$win/Osprel.exe" "$win32/Osprel.exe" \
-  "$win/bench/osprel_floor.exe"

@@ -4,10 +4,11 @@
 # `ctest` and add_test() run .exe files as if they were native.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+. "$here/../scripts/wine-env.sh"
 prefix=${OSPREL_TEST_WINEPREFIX:-$here/../build/wineprefix-tests}
 
 # The tests write the prefix's registry freely: never a prefix of a user's.
 "$here/../scripts/wine-prefix.sh" "$prefix" ||
   { echo "wine-run.sh: OSPREL_TEST_WINEPREFIX=$prefix cannot be used (see above)" >&2; exit 3; }
-export WINEPREFIX=$(cd "$prefix" && pwd) WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+wine_env "$prefix"
 exec wine "$@"

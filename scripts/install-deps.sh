@@ -16,6 +16,7 @@ packages=(
   wine wine64 wine32:i386 fonts-wine                     # runs both programs
   fonts-wqy-microhei                                     # names in other scripts, in our prefixes
   xvfb xauth x11-utils imagemagick xdotool               # virtual display, screenshots, keys
+  openbox                                                # a window manager on that display
 )
 if [ "${1:-}" != program ]; then
   packages+=(

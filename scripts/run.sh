@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Starts Osprel under Wine:  run.sh EXE [--screenshot PNG] [--dpi N] [--long-values] [--names]
-# The Wine prefix is the user's own WINEPREFIX when set, as it is (on a private
-# display, one registry value for the run only, put back after); otherwise the
-# project's own, build/wineprefix-run, prepared like the tests' prefix.
+# The Wine prefix is the user's own WINEPREFIX when set, used as it is: the
+# run writes nothing into it (on a private display a window manager gives the
+# window its caption). Otherwise it is the project's own, build/wineprefix-run,
+# prepared like the tests' prefix.
 #  --dpi N        the display scale (96, 120, 144, 192: 100 % to 200 %), in a
 #                 project prefix of its own, build/wineprefix-run-dpiN: a
 #                 user's prefix is never rescaled.
@@ -14,9 +15,13 @@
 # (no DISPLAY), or with --screenshot, it runs on a private virtual display:
 # the rows are printed as the live window shows them, a screenshot is saved,
 # and the window is closed with Esc, as a user would.
+# Where it cannot run (a relative WINEPREFIX, a 64-bit program and a 32-bit
+# prefix, a prefix without its Z: drive, a DISPLAY that does not open) it
+# says so and ends with status 2 before doing anything.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
+. "$here/wine-env.sh"
 
 usage="usage: run.sh EXE [--screenshot PNG] [--dpi N] [--long-values] [--names]"
 args=("$@")
@@ -33,80 +38,148 @@ while [ $# -gt 0 ]; do
   esac
 done
 
+refuse() { echo "run.sh: $*" >&2; exit 2; }
+
+# A 64-bit program, from its PE header's machine field (0x8664: x86-64).
+pe_64bit() {
+  local at
+  at=$(od -An -tu4 -j60 -N4 "$1" | tr -d ' ') || return 1
+  [ "$(od -An -tx2 -j$((at + 4)) -N2 "$1" | tr -d ' ')" = 8664 ]
+}
+
+# The caller's display, or (none, --screenshot, values to set) a private one.
+on_callers_display=""
+if [ -n "${DISPLAY:-}" ] && [ -z "$shot$long_values$names${OSPREL_ON_PRIVATE_DISPLAY:-}" ]; then
+  on_callers_display=1
+  timeout 10 xdpyinfo >/dev/null 2>&1 ||
+    refuse "DISPLAY=$DISPLAY cannot be opened; name a display that is there, or unset DISPLAY" \
+           "to run on a private virtual display"
+fi
+
 if [ -n "$dpi" ]; then
   "$here/wine-prefix.sh" "$root/build/wineprefix-run-dpi$dpi"
-  export WINEPREFIX=$root/build/wineprefix-run-dpi$dpi
+  wine_env "$root/build/wineprefix-run-dpi$dpi"
 elif [ -z "${WINEPREFIX:-}" ] || [ -n "$long_values$names" ]; then
   "$here/wine-prefix.sh" "$root/build/wineprefix-run"
-  export WINEPREFIX=$root/build/wineprefix-run
+  wine_env "$root/build/wineprefix-run"
+else
+  # The user's own prefix, checked before anything touches it.
+  case $WINEPREFIX in
+    /*) ;;
+    *) refuse "WINEPREFIX=$WINEPREFIX is a relative path, which Wine does not take; name the" \
+              "folder from the root: WINEPREFIX=$(realpath -m "$WINEPREFIX")" ;;
+  esac
+  wine_env "$WINEPREFIX"
+  arch=${WINEARCH:-win64}
+  [ ! -f "$WINEPREFIX/system.reg" ] || arch=$(sed -n '1,5s/^#arch=//p' "$WINEPREFIX/system.reg")
+  if [ "$arch" = win32 ] && pe_64bit "$exe"; then
+    refuse "$exe is a 64-bit program and $WINEPREFIX is a 32-bit prefix, which runs" \
+           "32-bit programs only: start the 32-bit Osprel (make run ARCH=win32)"
+  fi
+  if [ -d "$WINEPREFIX/dosdevices" ] && ! z_drive_ok; then
+    refuse "$WINEPREFIX has no Z: drive for the Unix root (dosdevices/z:), through which Wine" \
+           "finds Osprel.exe and show_rows.exe; it is left as it is: give it its Z: drive back" \
+           "(winecfg, Drives) or name another prefix"
+  fi
 fi
-export WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml="}
 
 # Only once a display is at hand: the first Wine program of a session starts
 # the prefix's desktop, and one started without a display leaves the next
 # program with none. The scale is read when a program starts.
 set_scale() {
-  [ -z "$dpi" ] || wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null
+  [ -z "$dpi" ] || wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f </dev/null >/dev/null
 }
 
-if [ -n "${DISPLAY:-}" ] && [ -z "$shot" ] && [ -z "$long_values$names" ] && [ -z "${OSPREL_ON_PRIVATE_DISPLAY:-}" ]; then
+if [ -n "$on_callers_display" ]; then
   set_scale
   exec wine "$exe"
 fi
 
 # From here on: a private virtual display (with-display.sh below starts it).
 if [ -z "${OSPREL_ON_PRIVATE_DISPLAY:-}" ]; then
+  # Without Wine's own captions (Managed=N, set in the project's prefixes
+  # when they are made) a window manager draws the window's caption and
+  # gives it the focus, which Esc needs; nothing is written into the prefix.
   unset DISPLAY
-  OSPREL_ON_PRIVATE_DISPLAY=1 exec "$here/with-display.sh" --prefix "$WINEPREFIX" "$0" "${args[@]}"
+  window_manager=(--window-manager)
+  ! project_prefix "$WINEPREFIX" || window_manager=()
+  OSPREL_ON_PRIVATE_DISPLAY=1 exec "$here/with-display.sh" --prefix "$WINEPREFIX" "${window_manager[@]}" \
+    "$0" "${args[@]}"
 fi
 shot=${shot:-$root/build/osprel.png}
 mkdir -p "$(dirname "$shot")"
 
 set_scale
 
-# Registry values this run changes go back to what they were when it ends,
-# with their own type and data: their key is exported first, and afterwards
-# the value's lines of that export are imported again; a value that was not
-# there is deleted, and so is a key that the change made.
-saved=$(mktemp -d)
+# Registry values this run changes (only ever in a project prefix) go back to
+# what they were when it ends, with their own type and data. Every key is
+# saved before any value changes: its export, cut to the value's lines, is
+# imported again afterwards; a value that was not there is deleted, and so is
+# a key that the change made. A key that is there but cannot be exported
+# stops the run with nothing changed. The exports live in the prefix's own
+# C: drive, which Wine can name whatever TMPDIR or the locale.
+saved="" changes=() applied=""
 # One per change, its fields split by \x1f (a tab would let empty ones merge):
-# key, name, the file of its value before or none, the key to delete or none.
-changes=()
-windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+# key, name, type, data, the file of its value before or none, the key to
+# delete or none.
 reg_view() {   # KEY: HKLM is read in Osprel's 64-bit view; HKCU here is one view
   case $1 in HKLM*) echo /reg:64 ;; esac
 }
-change_value() {   # KEY NAME TYPE DATA
-  local file="$saved/${#changes[@]}.reg" value="" made="" parent
-  if wine reg export "$1" "$(windows_path "$file")" $(reg_view "$1") /y >/dev/null 2>&1; then
+key_exists() { wine reg query "$1" $(reg_view "$1") >/dev/null 2>&1; }
+save_value() {   # KEY NAME TYPE DATA
+  local n=${#changes[@]} value="" made="" parent
+  if [ -z "$saved" ]; then
+    saved=$(mktemp -d "$WINEPREFIX/drive_c/osprel-saved.XXXXXX")
+  fi
+  local file="$saved/$n.reg" dos="C:\\${saved##*/}\\$n.reg"
+  if key_exists "$1"; then
+    if ! wine reg export "$1" "$dos" $(reg_view "$1") /y >/dev/null 2>&1 || [ ! -s "$file" ]; then
+      echo "run.sh: could not save $1 (wine reg export failed); nothing was changed" >&2
+      exit 1
+    fi
     value="$file.value"
+    # Wine's value names ignore case: so does the search for the value's lines.
     iconv -f UTF-16 -t UTF-8 "$file" | tr -d '\r' | awk -v name="\"$2\"=" '
       /^\[/ { if (!sections++) key = $0; next }
-      sections == 1 && index($0, name) == 1 { on = 1; print "Windows Registry Editor Version 5.00\n\n" key }
+      sections == 1 && tolower(substr($0, 1, length(name))) == tolower(name) {
+        on = 1; print "Windows Registry Editor Version 5.00\n\n" key }
       on { print; on = /\\$/ }' >"$value"   # reads to the end: an early exit would break the pipe
     [ -s "$value" ] || value=""
   else
+    # The outermost missing key, below a hive that must answer.
     made=$1
-    while parent=${made%\\*}; ! wine reg query "$parent" $(reg_view "$1") >/dev/null 2>&1; do made=$parent; done
+    while parent=${made%\\*}; [ "$parent" != "$made" ] && ! key_exists "$parent"; do made=$parent; done
+    if [ "$parent" = "$made" ]; then
+      echo "run.sh: wine reg answers for no key of $1; nothing was changed" >&2
+      exit 1
+    fi
   fi
-  changes+=("$1"$'\x1f'"$2"$'\x1f'"$value"$'\x1f'"$made")
-  wine reg add "$1" /v "$2" /t "$3" /d "$4" $(reg_view "$1") /f >/dev/null
+  changes+=("$1"$'\x1f'"$2"$'\x1f'"$3"$'\x1f'"$4"$'\x1f'"$value"$'\x1f'"$made")
+}
+set_values() {
+  local change key name type data
+  applied=1
+  for change in "${changes[@]}"; do
+    IFS=$'\x1f' read -r key name type data _ <<<"$change"
+    wine reg add "$key" /v "$name" /t "$type" /d "$data" $(reg_view "$key") /f >/dev/null
+  done
 }
 put_back_values() {
   local i key name value made
+  [ -n "$applied" ] || changes=()
   for ((i = ${#changes[@]} - 1; i >= 0; i--)); do
-    IFS=$'\x1f' read -r key name value made <<<"${changes[$i]}"
+    IFS=$'\x1f' read -r key name _ _ value made <<<"${changes[$i]}"
     if [ -n "$made" ]; then
       wine reg delete "$made" $(reg_view "$key") /f
     elif [ -n "$value" ]; then
       { printf '\xff\xfe'; sed 's/$/\r/' "$value" | iconv -f UTF-8 -t UTF-16LE; } >"$value.utf16"
-      wine reg import "$(windows_path "$value.utf16")" $(reg_view "$key")
+      wine reg import "C:\\${saved##*/}\\${value##*/}.utf16" $(reg_view "$key")
     else
       wine reg delete "$key" /v "$name" $(reg_view "$key") /f
     fi >/dev/null || echo "run.sh: could not put back $key\\$name" >&2
   done
   changes=()
-  rm -rf "$saved"
+  [ -z "$saved" ] || rm -rf "$saved"
 }
 
 program=""
@@ -122,29 +195,31 @@ trap finish EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
-# Wine draws captions itself only with Managed=N, read when a program starts:
-# without a window manager on the private display the window would have no
-# caption to click, and would never become active to take Esc. The project's
-# prefixes have it; a user's own gets it for Osprel.exe for this run only.
-project_prefix() { [ -e "$WINEPREFIX/.osprel-made" ] || [ -e "$WINEPREFIX/.osprel-ready" ]; }
-project_prefix || change_value 'HKCU\Software\Wine\AppDefaults\Osprel.exe\X11 Driver' Managed REG_SZ N
+version_key='HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion'   # the 64-bit view, which Osprel reads
 if [ -n "$long_values" ]; then
-  # The 64-bit view, which Osprel reads: this key is not shared with the 32-bit one.
-  version_key='HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion'
-  change_value "$version_key" RegisteredOrganization REG_SZ "Example Pharmaceuticals International Holdings GmbH & Co. KG"
-  change_value "$version_key" ProductName REG_SZ "Windows Server 2012 R2 Datacenter Evaluation"
+  save_value "$version_key" RegisteredOrganization REG_SZ "Example Pharmaceuticals International Holdings GmbH & Co. KG"
+  save_value "$version_key" ProductName REG_SZ "Windows Server 2012 R2 Datacenter Evaluation"
 fi
 if [ -n "$names" ]; then
-  # reg.exe reads its command line in the locale's character set: UTF-8 here
-  # whatever the caller's, so that the names arrive whole.
-  version_key='HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion'
-  LC_ALL=C.UTF-8 change_value "$version_key" RegisteredOwner REG_SZ "Prüferin 测试所有者"
-  LC_ALL=C.UTF-8 change_value "$version_key" RegisteredOrganization REG_SZ "Οργανισμός Δοκιμών"
+  save_value "$version_key" RegisteredOwner REG_SZ "Prüferin 测试所有者"
+  save_value "$version_key" RegisteredOrganization REG_SZ "Οργανισμός Δοκιμών"
 fi
+# reg.exe reads its command line in the locale's character set: UTF-8 here
+# whatever the caller's, so that the names arrive whole.
+LC_ALL=C.UTF-8 set_values
 
-wine "$exe" &
+# The Wine server and Wine's own services, started by the first of these, may
+# outlive the run (a program the run did not start can join them): they get
+# none of the caller's descriptors, which would keep a pipe from the run open.
+wine "$exe" </dev/null >/dev/null 2>&1 &
 program=$!
-rows=$(wine "$(dirname "$exe")/tools/show_rows.exe" 20000)
+out=$(mktemp -d)
+status=0
+wine "$(dirname "$exe")/tools/show_rows.exe" 20000 </dev/null >"$out/rows" 2>"$out/errors" || status=$?
+rows=$(cat "$out/rows") errors=$(cat "$out/errors")
+rm -rf "$out"
+[ -z "$errors" ] || printf '%s\n' "$errors" >&2
+[ $status = 0 ] || exit $status
 printf '%s\n' "$rows" | grep -v '^window '
 
 # A click on the caption makes the window active, as a user's first click would.
@@ -156,10 +231,16 @@ convert "$shot.full.png" -crop "${w}x${h}+${x}+${y}" +repage "$shot"
 rm -f "$shot.full.png"
 echo "Screenshot: $shot"
 
-xdotool key Escape
-for _ in $(seq 100); do
-  kill -0 $program 2>/dev/null || break
-  sleep 0.1
+# Another program of the prefix's Wine server (on another display) can take
+# the foreground and with it the key: then, as a user would, click the
+# caption again and press Esc again.
+for attempt in 1 2 3; do
+  [ $attempt = 1 ] || { xdotool mousemove $((x + w / 2)) $((y + 8)) click 1; sleep 0.3; }
+  xdotool key Escape
+  for _ in $(seq 40); do
+    kill -0 $program 2>/dev/null || break 2
+    sleep 0.1
+  done
 done
 if kill -0 $program 2>/dev/null; then
   echo "Osprel did not close on Esc" >&2

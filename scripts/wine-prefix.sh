@@ -24,12 +24,13 @@
 # written before anything else; .osprel-ready from older versions) is touched.
 # Any other folder is someone's own: it is refused, exit status 3, unchanged.
 set -euo pipefail
+. "$(dirname "$0")/wine-env.sh"
 
 prefix=${1:?usage: wine-prefix.sh DIR}
 prefix=$(realpath -m "$prefix")
 made="$prefix/.osprel-made" ready="$prefix/.osprel-ready" lock="$prefix/.osprel-lock"
 
-ours() { [ -e "$made" ] || [ -e "$ready" ]; }
+ours() { project_prefix "$prefix"; }
 # The lock file is ours too: a parallel run may have taken it first.
 empty() { [ -z "$(find "$prefix" -mindepth 1 -maxdepth 1 ! -name .osprel-lock -print -quit 2>/dev/null)" ]; }
 usable() { [ -f "$ready" ] && [ -f "$prefix/drive_c/windows/syswow64/kernel32.dll" ]; }
@@ -58,7 +59,8 @@ exec 9>"$lock"
 flock 9
 current && exit 0
 ours || empty || refuse
-export WINEPREFIX="$prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+wine_env "$prefix"
+export WINEARCH=win64
 
 if ! usable; then
   if [ -e "$prefix/drive_c" ]; then

@@ -1,25 +1,56 @@
 #!/usr/bin/env bash
 # Runs a command with an X display: the caller's own when DISPLAY is set,
 # otherwise a private Xvfb started for the command and stopped after it.
-# Wine servers started on a private display are stopped with it, so that no
-# Wine process outlives the display it was drawing on; a prefix's server that
-# was running before is someone else's and is left alone.
-# Ctrl+C, TERM (a CI timeout) and a normal end all stop the command, the
-# servers and Xvfb.
-#   with-display.sh [--prefix WINEPREFIX]... COMMAND [ARGS...]
+#   with-display.sh [--prefix WINEPREFIX]... [--window-manager] COMMAND [ARGS...]
+# --window-manager also starts a window manager (openbox) on the private
+# display, which gives windows a caption and the focus as on a desktop.
+# A named prefix whose Wine server was not running before is the command's:
+# when the command has ended, its server is given time to end by itself, so
+# that no Wine process outlives the display it was drawing on. A server that
+# still runs then serves programs the command did not start: in a prefix this
+# project made it is stopped, in anyone else's it is left running. A server
+# that was running before is someone else's and is never stopped.
+# One command at a time per named prefix: every program of a prefix's server
+# is on one Wine desktop, and a second run would find the first one's
+# windows. The lock is on the prefix's folder (nothing is written there),
+# held by this script alone, never by the Wine server, which may outlive it.
+# Ctrl+C, TERM (a CI timeout) and a normal end all stop the command, then
+# the servers as above, then the window manager and Xvfb.
 set -uo pipefail
+. "$(dirname "$0")/wine-env.sh"
 
-prefixes=()
-while [ "${1:-}" = --prefix ]; do prefixes+=("$2"); shift 2; done
+prefixes=() window_manager=""
+while :; do
+  case ${1:-} in
+    --prefix) prefixes+=("$2"); shift 2 ;;
+    --window-manager) window_manager=1; shift ;;
+    *) break ;;
+  esac
+done
 
 if [ -n "${DISPLAY:-}" ]; then
   exec "$@"
 fi
 
-# A Wine server works in a folder named after its prefix's device and inode.
+locks=()
+for p in "${prefixes[@]}"; do
+  [ -d "$p" ] || continue
+  exec {fd}<"$p"
+  locks+=("$fd")
+  if ! flock -w 120 "$fd"; then
+    echo "with-display.sh: another run in $p did not end within two minutes" >&2
+    exit 75
+  fi
+done
+# The commands below get none of the locks' descriptors. Only ever started in
+# the background: the job's own shell closes them and becomes the command.
+closed() { local fd; for fd in "${locks[@]}"; do exec {fd}<&-; done; exec "$@"; }
+
+# A Wine server works in a folder named after its prefix's device and inode,
+# those of the folder itself: a symbolic link to a prefix is the same prefix.
 server_running() {   # PREFIX
   local id pid
-  id=$(stat -c '%d %i' "$1" 2>/dev/null) || return 1
+  id=$(stat -L -c '%d %i' "$1" 2>/dev/null) || return 1
   id=$(printf 'server-%x-%x' $id)
   for pid in $(pgrep -u "$(id -u)" wineserver); do
     [ "$(basename "$(readlink "/proc/$pid/cwd")")" = "$id" ] && return 0
@@ -29,14 +60,29 @@ server_running() {   # PREFIX
 ours=()
 for p in "${prefixes[@]}"; do
   if server_running "$p"; then
-    echo "with-display.sh: a Wine server already runs for $p; it is left running, and" \
-         "its programs draw on the display its first one found (none, if it had none)" >&2
+    echo "with-display.sh: a Wine server already runs for $p; it is left running, with its" \
+         "programs (a server whose first program had no display gives none to later ones)" >&2
   else
-    ours+=("$p")
+    ours+=("$(realpath -m "$p")")
   fi
 done
 
-xvfb="" command=""
+xvfb="" wm="" command="" scratch=$(mktemp -d)
+stop_servers() {
+  local p
+  for p in "${ours[@]}"; do
+    [ -d "$p" ] || continue
+    # Wine's own services end a few seconds after the last program.
+    WINEPREFIX=$p timeout 15 wineserver -w >/dev/null 2>&1 && continue
+    server_running "$p" || continue
+    if project_prefix "$p"; then
+      WINEPREFIX=$p wineserver -k >/dev/null 2>&1
+    else
+      echo "with-display.sh: the Wine server of $p serves programs this run did not start;" \
+           "it is left running" >&2
+    fi
+  done
+}
 finish() {
   local rc=$? _
   trap - EXIT INT TERM
@@ -47,10 +93,10 @@ finish() {
     for _ in $(seq 100); do kill -0 "$command" 2>/dev/null || break; sleep 0.1; done
     kill -KILL -- "-$command" 2>/dev/null
   fi
-  for p in "${ours[@]}"; do
-    [ -d "$p" ] && WINEPREFIX=$(cd "$p" && pwd) wineserver -k >/dev/null 2>&1
-  done
+  stop_servers
+  [ -z "$wm" ] || { kill "$wm" 2>/dev/null; wait "$wm" 2>/dev/null; }
   [ -z "$xvfb" ] || { kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null; }
+  rm -rf "$scratch"
   exit $rc
 }
 trap finish EXIT
@@ -59,8 +105,8 @@ trap 'exit 143' TERM
 
 # Xvfb picks a free display number itself and writes it to fd 3: no race
 # with other runs starting at the same moment.
-number_file=$(mktemp)
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$number_file" >/dev/null 2>&1 &
+number_file=$scratch/display
+closed Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$number_file" >/dev/null 2>&1 &
 xvfb=$!
 for _ in $(seq 100); do
   [ -s "$number_file" ] && break
@@ -68,15 +114,29 @@ for _ in $(seq 100); do
   sleep 0.05
 done
 display=":$(tr -d '\n' <"$number_file")"
-rm -f "$number_file"
 if [ "$display" = ":" ]; then
   echo "with-display.sh: Xvfb did not start" >&2
   exit 1
 fi
 
+if [ -n "$window_manager" ]; then
+  # Its log and settings in a folder of the run's own, not the user's home.
+  closed env DISPLAY="$display" XDG_CACHE_HOME="$scratch" XDG_CONFIG_HOME="$scratch" openbox --sm-disable >/dev/null 2>&1 &
+  wm=$!
+  for _ in $(seq 100); do
+    DISPLAY=$display timeout 5 xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+    kill -0 "$wm" 2>/dev/null || break
+    sleep 0.05
+  done
+  if ! DISPLAY=$display timeout 5 xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; then
+    echo "with-display.sh: the window manager (openbox) did not start" >&2
+    exit 1
+  fi
+fi
+
 # In a process group of its own, so that all it started can be stopped at
 # once; the wait, unlike a command in the foreground, lets the traps run.
-DISPLAY=$display setsid "$@" &
+closed env DISPLAY="$display" setsid "$@" &
 command=$!
 wait "$command"
 rc=$?

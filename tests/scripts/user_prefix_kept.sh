@@ -1,61 +1,201 @@
 #!/usr/bin/env bash
-# A user's own Wine prefix (made by wineboot, with a file and registry values
-# of its own) named to each project command that takes a prefix: the commands
-# that prepare and write theirs refuse it, `make run` uses it, and afterwards
-# its files and the registry keys the project writes are as they were.
-#   user_prefix_kept.sh OSPREL_EXE   (show_rows.exe beside it, in tools/)
+# Wine prefixes of a user's own (made by wineboot, holding a document and
+# registry values of every type, a lower-case `managed` among them, and a
+# subkey) named to each project command that takes a prefix, each case in a
+# fresh copy: the commands that prepare and write theirs refuse it, `make run`
+# uses it or says why it cannot, and afterwards its files and registry keys
+# are as they were, byte for byte, and a program of the user's that ran in it
+# still runs. Every command and every wait is bounded.
+#   user_prefix_kept.sh OSPREL_EXE [TEXT]   (show_rows.exe beside it, in tools/)
+# With TEXT only the cases whose names hold it.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
-exe=$(realpath "${1:?usage: user_prefix_kept.sh OSPREL_EXE}")
+. "$root/scripts/wine-env.sh"
+exe=$(realpath "${1:?usage: user_prefix_kept.sh OSPREL_EXE [TEXT]}") only=${2:-}
+# The user's programs draw on a display of their own: the caller's, or one for this test.
+[ -n "${DISPLAY:-}" ] || exec "$root/scripts/with-display.sh" "$0" "$@"
+
 mkdir -p "$root/build"
 work=$(mktemp -d "$root/build/user-prefix-test.XXXXXX")
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-trap 'wineserver -k 2>/dev/null; rm -rf "$work"' EXIT INT TERM
+# The user's programs' process ids, one a line (the commands run in subshells).
+user_programs=$work/user-programs
+cleanup() {
+  local p
+  for p in $(cat "$user_programs" 2>/dev/null); do kill "$p" 2>/dev/null; done
+  for p in "$work"/*/; do WINEPREFIX=${p%/} timeout 20 wineserver -k 2>/dev/null; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
 refused="is not a Wine prefix this project made"
+key='HKCU\Software\Wine\AppDefaults\Osprel.exe\X11 Driver'
 
-# name | command (run from the source tree) | what its output must hold; status 0 only with "rows"
-cases=(
-  "wine-prefix.sh|scripts/wine-prefix.sh $WINEPREFIX|$refused"
-  "tests' runner|env OSPREL_TEST_WINEPREFIX=$WINEPREFIX cmake/wine-run.sh cmd /c exit|$refused"
-  "bench|env BENCH_PREFIX=$WINEPREFIX bench/run.sh|$refused"
-  "make run, headless|env -u DISPLAY scripts/run.sh $exe --screenshot $work/shot.png|System Root *C:.windows"
-)
-
-# Files, the user's file's text, and the keys the project's scripts write.
-state() {
-  local key
-  (cd "$WINEPREFIX" && find . ! -name '*.reg' | sort && cat drive_c/users/Public/Documents/keep.txt)
-  for key in 'HKCU\Software\Wine\AppDefaults' 'HKCU\Software\Wine\X11 Driver' 'HKCU\Control Panel\Desktop' \
-             'HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion'; do
-    env -u DISPLAY wine reg export "$key" "Z:${work//\//\\}\\key.reg" /reg:64 /y >/dev/null 2>&1 &&
-      iconv -f UTF-16 -t UTF-8 "$work/key.reg" || echo "no $key"
-  done
-  wineserver -w   # a later program must find no server started without a display
+# A prefix as a user makes one, with a document and values of their own where
+# the project's scripts once wrote theirs.
+make_user_prefix() {   # DIR WINEARCH
+  local r=(wine reg add "$key")
+  (
+    wine_env "$1"
+    WINEARCH=$2 env -u DISPLAY timeout 300 wineboot -i >/dev/null 2>&1 || exit 1
+    echo "a user's own file" >"$WINEPREFIX/drive_c/users/Public/Documents/keep.txt"
+    "${r[@]}" /v managed /t REG_EXPAND_SZ /d Y /f && "${r[@]}" /v Text /t REG_SZ /d kept /f &&
+      "${r[@]}" /v Bytes /t REG_BINARY /d 0102ff /f && "${r[@]}" /v Number /t REG_DWORD /d 7 /f &&
+      "${r[@]}" /v Big /t REG_QWORD /d 0x100000000 /f && "${r[@]}" /v Lines /t REG_MULTI_SZ /d 'a\0b' /f &&
+      "${r[@]}" /v Nothing /t REG_NONE /f &&
+      wine reg add "$key\\Sub" /v Inner /t REG_SZ /d 'in a subkey' /f || exit 1
+    state >/dev/null   # Wine's own first-start writes (network cards, fonts) land here
+  ) >/dev/null
 }
 
-env -u DISPLAY wineboot -i >/dev/null 2>&1
-echo "a user's own file" >"$WINEPREFIX/drive_c/users/Public/Documents/keep.txt"
-# Values of the user's own where `make run` sets one of its own, of a type it does not use.
-wine reg add 'HKCU\Software\Wine\AppDefaults\Osprel.exe\X11 Driver' /v Managed /t REG_EXPAND_SZ /d Y /f >/dev/null
-wine reg add 'HKCU\Software\Wine\AppDefaults\Osprel.exe\X11 Driver' /v Keep /t REG_BINARY /d 0102 /f >/dev/null
-state >/dev/null   # Wine's own first-start writes (network cards, fonts) land here
-before=$(state)
+# Files, the document's text, and the keys exported by Wine (through C:, so
+# that a prefix without Z: is read too).
+state() {
+  local k
+  (cd "$WINEPREFIX" && find . ! -name '*.reg' | sort && cat drive_c/users/Public/Documents/keep.txt)
+  for k in 'HKCU\Software\Wine\AppDefaults' 'HKCU\Software\Wine\X11 Driver' 'HKCU\Control Panel\Desktop' \
+           'HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion'; do
+    if env -u DISPLAY timeout 60 wine reg export "$k" 'C:\key.reg' /reg:64 /y >/dev/null 2>&1; then
+      iconv -f UTF-16 -t UTF-8 "$WINEPREFIX/drive_c/key.reg"
+    else
+      echo "no $k"
+    fi
+    rm -f "$WINEPREFIX/drive_c/key.reg"
+  done
+  # A later program must find no server started without a display.
+  timeout 20 wineserver -w
+}
 
-failures=0
+# A copy of a made prefix; the system folders' programs, which nothing here
+# writes, are shared as hard links.
+copy_prefix() {   # FROM TO
+  mkdir -p "$2" &&
+    tar -C "$1" --exclude=./drive_c/windows/system32 --exclude=./drive_c/windows/syswow64 -cf - . |
+    tar -C "$2" -xf - &&
+    for d in system32 syswow64; do
+      [ ! -d "$1/drive_c/windows/$d" ] || cp -al "$1/drive_c/windows/$d" "$2/drive_c/windows/" || return
+    done
+}
+
+# A program of the user's in the prefix, on the user's display, until the case ends.
+start_user_program() {
+  wine notepad </dev/null >/dev/null 2>&1 &
+  echo $! >>"$user_programs"
+  timeout 30 xdotool search --sync --name Notepad >/dev/null || echo "the user's notepad did not start"
+}
+# A Wine server of the prefix runs: its folder is named after the prefix's device and inode.
+server_up() {
+  local id pid
+  id=$(printf 'server-%x-%x' $(stat -L -c '%d %i' "$WINEPREFIX"))
+  for pid in $(pgrep -u "$(id -u)" wineserver); do
+    [ "$(basename "$(readlink "/proc/$pid/cwd")")" = "$id" ] && return 0
+  done
+  return 1
+}
+
+# How each case starts the command; its output is what the case reads.
+run() { env -u DISPLAY timeout -k 5 120 "$root/scripts/run.sh" "$exe" --screenshot "$work/shot.png" "$@"; }
+run_c_tmpdir() { mkdir -p "$work/tmp-é" && TMPDIR=$work/tmp-é LC_ALL=C run; }
+run_relative() { (cd "$WINEPREFIX/.." && WINEPREFIX=${WINEPREFIX##*/} run); }
+run_no_display() { DISPLAY=:4711 timeout -k 5 120 "$root/scripts/run.sh" "$exe"; }
+run_via_link() {
+  start_user_program
+  ln -s "$WINEPREFIX" "$WINEPREFIX.link"
+  WINEPREFIX=$WINEPREFIX.link run
+}
+run_joined() {
+  local run _
+  run & run=$!
+  for _ in $(seq 300); do server_up && break; sleep 0.1; done
+  start_user_program
+  wait $run
+}
+run_twice() {
+  local first status
+  run & first=$!
+  run --screenshot "$work/shot2.png"; status=$?
+  wait $first && return $status
+}
+# A prefix of the project's own, where `make run --long-values` changes values
+# and must put them back: the user's made into one as wine-prefix.sh leaves it
+# (marked, Managed=N, no settings for Osprel), with a lower-case value of
+# another type where the run sets RegisteredOrganization, and found where
+# run.sh looks, under a source tree of links.
+as_project() {
+  local version='HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion'
+  touch .osprel-made .osprel-ready .osprel-any-script-font
+  { wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f &&
+    wine reg delete 'HKCU\Software\Wine\AppDefaults\Osprel.exe' /f &&
+    wine reg delete "$version" /v RegisteredOrganization /reg:64 /f &&
+    wine reg add "$version" /v registeredorganization /t REG_EXPAND_SZ /d '%ours%' /reg:64 /f; } >/dev/null 2>&1
+}
+long_values() {
+  mkdir -p "$work/tree/build" && ln -sfn "$root/scripts" "$work/tree/scripts" &&
+    ln -sfn "$WINEPREFIX" "$work/tree/build/wineprefix-run" &&
+    env -u DISPLAY -u WINEPREFIX timeout -k 5 120 "$work/tree/scripts/run.sh" "$exe" --screenshot "$work/shot.png" \
+      --long-values
+}
+# Wine's reg that cannot export, as when the file it names cannot be written.
+long_values_no_export() {
+  mkdir -p "$work/shim" &&
+    printf '#!/bin/sh\n[ "$1 $2" = "reg export" ] && exit 1\nexec %s "$@"\n' "$(command -v wine)" >"$work/shim/wine" &&
+    chmod +x "$work/shim/wine" && PATH=$work/shim:$PATH long_values
+}
+prepare() { timeout 60 scripts/wine-prefix.sh "$WINEPREFIX"; }
+tests_runner() { OSPREL_TEST_WINEPREFIX=$WINEPREFIX timeout 60 cmake/wine-run.sh cmd /c exit; }
+bench() { BENCH_PREFIX=$WINEPREFIX timeout 60 bench/run.sh; }
+
+rows="System Root *C:.windows"
+# name | the user's prefix (win64, win32) | what the user did to it first | command | status | what
+# its output holds (the rows, unless a message says more: the server was found, or left running)
+cases=(
+  "make run, headless, a lower-case managed among the values|win64|:|run|0|$rows"
+  "make run, the prefix without its Z: drive|win64|rm dosdevices/z:|run|2|has no Z: drive"
+  "make run, a non-ASCII TMPDIR in the C locale|win64|:|run_c_tmpdir|0|$rows"
+  "make run, WINEPREFIX a symbolic link while a user's program runs|win64|:|run_via_link|0|already runs for"
+  "make run, a user's program joins the run's server|win64|:|run_joined|0|did not start; it is left"
+  "make run, two at once in one prefix|win64|:|run_twice|0|$rows"
+  "make run, a relative WINEPREFIX|win64|:|run_relative|2|relative path"
+  "make run, the 64-bit program in a 32-bit prefix|win32|:|run|2|ARCH=win32"
+  "make run, a DISPLAY that is not there|win64|:|run_no_display|2|DISPLAY=:4711 cannot be opened"
+  "make run --long-values, a project prefix: its lower-case value of another type put back|win64|as_project|long_values|0|Registered Organisation *Example Pharmaceuticals"
+  "make run --long-values, a project prefix whose key cannot be exported|win64|as_project|long_values_no_export|1|nothing was changed"
+  "wine-prefix.sh|win64|:|prepare|3|$refused"
+  "tests' runner|win64|:|tests_runner|3|$refused"
+  "bench|win64|:|bench|3|$refused"
+)
+
+failures=0 n=0
 for c in "${cases[@]}"; do
-  IFS='|' read -r name command expected <<<"$c"
-  output=$(cd "$root" && $command 2>&1); status=$?
-  after=$(state)
+  IFS='|' read -r name arch setup command status expected <<<"$c"
+  [[ $name == *"$only"* ]] || continue
+  [ -d "$work/$arch" ] || make_user_prefix "$work/$arch" $arch || { echo "FAIL wineboot of a $arch prefix"; exit 1; }
+  n=$((n + 1))
+  wine_env "$work/case$n"
+  copy_prefix "$work/$arch" "$WINEPREFIX" || { echo "FAIL $name: no copy of the prefix"; exit 1; }
+  [ "$setup" = : ] || { (cd "$WINEPREFIX" && $setup) && state >/dev/null; }   # Wine's writes on meeting the change
+  before=$(state)
+  : >"$user_programs"
+  # Into a file: a process left running with the output's pipe would hold the test.
+  (cd "$root" && $command) </dev/null >"$work/output" 2>&1; got=$?
+  output=$(cat "$work/output")
   problem=""
-  if [[ $expected == System* ]]; then [ $status = 0 ] || problem="status $status"
-  else [ $status != 0 ] || problem="status 0, expected a refusal"; fi
-  grep -q "$expected" <<<"$output" || problem+=" output lacks \"$expected\""
+  [ "$got" = "$status" ] || problem="status $got, expected $status;"
+  grep -q "$expected" <<<"$output" || problem+=" output lacks \"$expected\";"
+  for p in $(cat "$user_programs"); do
+    kill -0 "$p" 2>/dev/null || problem+=" the user's program (process $p) was ended;"
+    kill "$p" 2>/dev/null
+  done
+  [ ! -s "$user_programs" ] || timeout 30 wineserver -w || problem+=" the user's server did not end;"
+  after=$(state)
   [ "$after" = "$before" ] || problem+=" prefix changed: $(diff <(echo "$before") <(echo "$after") | head -20)"
   if [ -n "$problem" ]; then
-    echo "FAIL $name: $problem"$'\n'"$output" | head -40
+    printf 'FAIL %s: %s\n%s\n' "$name" "$problem" "$output" | head -40
     failures=$((failures + 1))
   else
     echo "ok   $name"
   fi
+  WINEPREFIX=$WINEPREFIX timeout 20 wineserver -k 2>/dev/null
+  rm -rf "$WINEPREFIX" "$WINEPREFIX.link"
 done
 exit $((failures > 0))
