@@ -26,6 +26,7 @@ if [ "${1:-}" != program ]; then
     libgtest-dev googletest libbenchmark-dev             # tests, both sides; benchmarks
     clang libclang-rt-14-dev clang-tidy cppcheck         # make check: fuzzer, static analysis
     osslsigncode openssl python3-yaml                    # signed releases, the manifest's test
+    python3-pefile                                       # the PE checks and the bench read programs with it
   )
 fi
 

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Checks a Windows executable from its PE headers alone:
+"""Checks a Windows executable from its PE headers alone (read with Debian's pefile):
     check_pe.py EXE [--imports TABLE]
   - a GUI program, 64-bit (x64, PE32+) or 32-bit (x86, PE32)
   - address-space randomisation: DYNAMIC_BASE with its relocations kept;
@@ -17,8 +17,13 @@
   - an embedded manifest that asks for asInvoker without UI access
 Prints one line per failure and, last, "failed: NAME..." or "all checks passed"."""
 import re
-import struct
 import sys
+
+try:
+    import pefile
+except ImportError:   # a Python of its own first on PATH (pyenv, a venv) sees none of Debian's packages
+    sys.path.append("/usr/lib/python3/dist-packages")
+    import pefile
 
 MACHINE_I386, MACHINE_AMD64 = 0x14C, 0x8664
 PE32, PE32_PLUS = 0x10B, 0x20B
@@ -26,7 +31,7 @@ SUBSYSTEM_WINDOWS_GUI = 2
 FILE_RELOCS_STRIPPED, FILE_LARGE_ADDRESS_AWARE = 0x0001, 0x0020
 DLL_HIGH_ENTROPY_VA, DLL_DYNAMIC_BASE, DLL_NX_COMPAT = 0x0020, 0x0040, 0x0100
 SCN_MEM_EXECUTE, SCN_MEM_WRITE = 0x20000000, 0x80000000
-DIR_IMPORT, DIR_RESOURCE, DIR_BASERELOC, DIR_DELAY_IMPORT = 1, 2, 5, 13
+DIR_BASERELOC = 5
 RT_MANIFEST = 24
 
 # The Windows versions the import table names, oldest first. "XP x64" is
@@ -49,92 +54,53 @@ API_SET = re.compile(r"api-ms-win-[a-z0-9-]+\.dll")
 
 
 class Image:
+    """The parts of a PE image the checks read, as Debian's pefile parses them."""
+
     def __init__(self, data):
-        self.data = data
-        pe = struct.unpack_from("<I", data, 0x3C)[0]
-        if data[:2] != b"MZ" or data[pe:pe + 4] != b"PE\0\0":
-            raise ValueError("not a PE image")
-        (self.machine, sections, _, _, _, optional_size,
-         self.characteristics) = struct.unpack_from("<HHIIIHH", data, pe + 4)
-        optional = pe + 24
-        self.magic = struct.unpack_from("<H", data, optional)[0]
-        if self.magic not in (PE32, PE32_PLUS):
-            raise ValueError(f"optional header {self.magic:#x}")
+        try:
+            self.pe = pefile.PE(data=data, fast_load=True)
+        except pefile.PEFormatError as error:
+            raise ValueError(f"not a PE image: {error}") from error
+        self.pe.parse_data_directories(directories=[pefile.DIRECTORY_ENTRY[name] for name in (
+            "IMAGE_DIRECTORY_ENTRY_IMPORT", "IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT", "IMAGE_DIRECTORY_ENTRY_RESOURCE")])
+        header, optional = self.pe.FILE_HEADER, self.pe.OPTIONAL_HEADER
+        self.machine, self.characteristics = header.Machine, header.Characteristics
+        self.magic = optional.Magic
         self.wide = self.magic == PE32_PLUS
-        self.os_version = struct.unpack_from("<HH", data, optional + 40)
-        self.subsystem_version = struct.unpack_from("<HH", data, optional + 48)
-        self.subsystem, self.dll_characteristics = struct.unpack_from("<HH", data, optional + 68)
-        directories_at = optional + (112 if self.wide else 96)
-        count = struct.unpack_from("<I", data, directories_at - 4)[0]
-        self.directories = [struct.unpack_from("<II", data, directories_at + 8 * i) for i in range(count)]
-        table = optional + optional_size
-        self.sections = []
-        for i in range(sections):
-            name, vsize, vaddr, rsize, raw = struct.unpack_from("<8sIIII", data, table + 40 * i)
-            flags = struct.unpack_from("<I", data, table + 40 * i + 36)[0]
-            self.sections.append((name.rstrip(b"\0").decode(errors="replace"), vaddr, max(vsize, rsize), raw, flags))
+        self.os_version = (optional.MajorOperatingSystemVersion, optional.MinorOperatingSystemVersion)
+        self.subsystem_version = (optional.MajorSubsystemVersion, optional.MinorSubsystemVersion)
+        self.subsystem, self.dll_characteristics = optional.Subsystem, optional.DllCharacteristics
+        # (name, RVA, size, file offset, flags) of each section.
+        self.sections = [(s.Name.rstrip(b"\0").decode(errors="replace"), s.VirtualAddress,
+                          max(s.Misc_VirtualSize, s.SizeOfRawData), s.PointerToRawData, s.Characteristics)
+                         for s in self.pe.sections]
 
     def directory(self, index):
-        return self.directories[index] if index < len(self.directories) else (0, 0)
-
-    def offset(self, rva):
-        for _, vaddr, size, raw, _ in self.sections:
-            if vaddr <= rva < vaddr + size:
-                return raw + rva - vaddr
-        raise ValueError(f"RVA {rva:#x} lies in no section")
-
-    def c_string(self, rva):
-        start = self.offset(rva)
-        return self.data[start:self.data.index(b"\0", start)].decode(errors="replace")
-
-    def _functions(self, names_rva):
-        """The functions one import name table names, or '#N' for an ordinal."""
-        size, ordinal_flag = (8, 1 << 63) if self.wide else (4, 1 << 31)
-        while names_rva:
-            thunk = int.from_bytes(self.data[self.offset(names_rva):self.offset(names_rva) + size], "little")
-            if not thunk:
-                return
-            yield f"#{thunk & 0xFFFF}" if thunk & ordinal_flag else self.c_string(thunk + 2)
-            names_rva += size
+        """(RVA, size) of data directory `index`, (0, 0) where the header has none."""
+        directories = self.pe.OPTIONAL_HEADER.DATA_DIRECTORY
+        return (directories[index].VirtualAddress, directories[index].Size) if index < len(directories) else (0, 0)
 
     def imports(self):
-        """(DLL, function) for every import, plain and delay-loaded."""
+        """(DLL, function) for every import, plain and delay-loaded; '#N' for an ordinal."""
         found = []
-        # Descriptor size, offset of the DLL's name, offsets of the name tables to try.
-        for index, entry_size, name_field, tables in ((DIR_IMPORT, 20, 12, (0, 16)), (DIR_DELAY_IMPORT, 32, 4, (16,))):
-            rva, _ = self.directory(index)
-            while rva:
-                entry = self.data[self.offset(rva):self.offset(rva) + entry_size]
-                if not any(entry):
-                    break
-                dll = self.c_string(struct.unpack_from("<I", entry, name_field)[0])
-                names = next((t for t in (struct.unpack_from("<I", entry, f)[0] for f in tables) if t), 0)
-                found += [(dll, function) for function in self._functions(names)] or [(dll, None)]
-                rva += entry_size
+        for entry in getattr(self.pe, "DIRECTORY_ENTRY_IMPORT", []) + getattr(self.pe, "DIRECTORY_ENTRY_DELAY_IMPORT", []):
+            dll = entry.dll.decode(errors="replace")
+            functions = [f.name.decode(errors="replace") if f.name else f"#{f.ordinal}" for f in entry.imports]
+            found += [(dll, function) for function in functions] or [(dll, None)]
         return found
 
     def resources(self, type_id):
         """The data of every resource of one type, in every name and language."""
-        root, _ = self.directory(DIR_RESOURCE)
-        if not root:
-            return []
-        base = self.offset(root)
+        def leaves(directory):
+            for entry in directory.entries:
+                if hasattr(entry, "directory"):
+                    yield from leaves(entry.directory)
+                elif hasattr(entry, "data"):
+                    yield self.pe.get_data(entry.data.struct.OffsetToData, entry.data.struct.Size)
 
-        def entries(at):
-            named, ids = struct.unpack_from("<HH", self.data, base + at + 12)
-            for i in range(named + ids):
-                yield struct.unpack_from("<II", self.data, base + at + 16 + 8 * i)
-
-        def leaves(at):
-            for _, target in entries(at):
-                if target & 0x80000000:
-                    yield from leaves(target & 0x7FFFFFFF)
-                else:
-                    rva, size = struct.unpack_from("<II", self.data, base + target)
-                    yield self.data[self.offset(rva):self.offset(rva) + size]
-
-        return [leaf for ident, target in entries(0) if ident == type_id and target & 0x80000000
-                for leaf in leaves(target & 0x7FFFFFFF)]
+        root = getattr(self.pe, "DIRECTORY_ENTRY_RESOURCE", None)
+        return [leaf for entry in (root.entries if root else []) if entry.id == type_id and hasattr(entry, "directory")
+                for leaf in leaves(entry.directory)]
 
 
 def read_import_table(path):
