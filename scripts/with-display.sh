@@ -46,17 +46,6 @@ done
 # the background: the job's own shell closes them and becomes the command.
 closed() { local fd; for fd in "${locks[@]}"; do exec {fd}<&-; done; exec "$@"; }
 
-# A Wine server works in a folder named after its prefix's device and inode,
-# those of the folder itself: a symbolic link to a prefix is the same prefix.
-server_running() {   # PREFIX
-  local id pid
-  id=$(stat -L -c '%d %i' "$1" 2>/dev/null) || return 1
-  id=$(printf 'server-%x-%x' $id)
-  for pid in $(pgrep -u "$(id -u)" wineserver); do
-    [ "$(basename "$(readlink "/proc/$pid/cwd")")" = "$id" ] && return 0
-  done
-  return 1
-}
 ours=()
 for p in "${prefixes[@]}"; do
   if server_running "$p"; then

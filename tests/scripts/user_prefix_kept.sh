@@ -16,7 +16,16 @@ exe=$(realpath "${1:?usage: user_prefix_kept.sh OSPREL_EXE [TEXT]}") only=${2:-}
 [ -n "${DISPLAY:-}" ] || exec "$root/scripts/with-display.sh" "$0" "$@"
 
 mkdir -p "$root/build"
-work=$(mktemp -d "$root/build/user-prefix-test.XXXXXX")
+# Everything this test makes, and the only folder it deletes anything in.
+work=$(mktemp -d "$root/build/user-prefix-test.XXXXXX") || exit 1
+# The caller's own prefix settings are never this test's to write or delete,
+# whatever they name: a folder of a user's stands in for all three, and must
+# be as it was at the end. Each case names the copy it runs in.
+callers=$work/callers-prefix
+mkdir "$callers" && echo "the caller's own" >"$callers/keep.txt" || exit 1
+export WINEPREFIX=$callers OSPREL_TEST_WINEPREFIX=$callers BENCH_PREFIX=$callers
+listing() { (cd "$1" && find . -printf '%p %s %T@\n' | sort && cat keep.txt); }
+callers_before=$(listing "$callers")
 # The user's programs' process ids, one a line (the commands run in subshells).
 user_programs=$work/user-programs
 cleanup() {
@@ -24,6 +33,13 @@ cleanup() {
   for p in $(cat "$user_programs" 2>/dev/null); do kill "$p" 2>/dev/null; done
   for p in "$work"/*/; do WINEPREFIX=${p%/} timeout 20 wineserver -k 2>/dev/null; done
   rm -rf "$work"
+}
+# Deletes a case's copy: a folder below $work, never anything a setting names.
+discard() {
+  local p
+  for p; do
+    [[ $(realpath -ms "$p") == "$work"/case* ]] && rm -rf -- "$p"
+  done
 }
 trap cleanup EXIT
 trap 'exit 130' INT
@@ -83,15 +99,6 @@ start_user_program() {
   echo $! >>"$user_programs"
   timeout 30 xdotool search --sync --name Notepad >/dev/null || echo "the user's notepad did not start"
 }
-# A Wine server of the prefix runs: its folder is named after the prefix's device and inode.
-server_up() {
-  local id pid
-  id=$(printf 'server-%x-%x' $(stat -L -c '%d %i' "$WINEPREFIX"))
-  for pid in $(pgrep -u "$(id -u)" wineserver); do
-    [ "$(basename "$(readlink "/proc/$pid/cwd")")" = "$id" ] && return 0
-  done
-  return 1
-}
 
 # How each case starts the command; its output is what the case reads.
 run() { env -u DISPLAY timeout -k 5 120 "$root/scripts/run.sh" "$exe" --screenshot "$work/shot.png" "$@"; }
@@ -106,7 +113,7 @@ run_via_link() {
 run_joined() {
   local run _
   run & run=$!
-  for _ in $(seq 300); do server_up && break; sleep 0.1; done
+  for _ in $(seq 300); do server_running "$WINEPREFIX" && break; sleep 0.1; done
   start_user_program
   wait $run
 }
@@ -171,8 +178,9 @@ for c in "${cases[@]}"; do
   [[ $name == *"$only"* ]] || continue
   [ -d "$work/$arch" ] || make_user_prefix "$work/$arch" $arch || { echo "FAIL wineboot of a $arch prefix"; exit 1; }
   n=$((n + 1))
-  wine_env "$work/case$n"
-  copy_prefix "$work/$arch" "$WINEPREFIX" || { echo "FAIL $name: no copy of the prefix"; exit 1; }
+  copy=$work/case$n
+  wine_env "$copy"
+  copy_prefix "$work/$arch" "$copy" || { echo "FAIL $name: no copy of the prefix"; exit 1; }
   [ "$setup" = : ] || { (cd "$WINEPREFIX" && $setup) && state >/dev/null; }   # Wine's writes on meeting the change
   before=$(state)
   : >"$user_programs"
@@ -195,7 +203,11 @@ for c in "${cases[@]}"; do
   else
     echo "ok   $name"
   fi
-  WINEPREFIX=$WINEPREFIX timeout 20 wineserver -k 2>/dev/null
-  rm -rf "$WINEPREFIX" "$WINEPREFIX.link"
+  WINEPREFIX=$copy timeout 20 wineserver -k 2>/dev/null
+  discard "$copy" "$copy.link"
 done
+if [ "$(listing "$callers" 2>&1)" != "$callers_before" ]; then
+  echo "FAIL the caller's own prefix setting was written: $(listing "$callers" 2>&1)"
+  failures=$((failures + 1))
+fi
 exit $((failures > 0))
