@@ -149,18 +149,23 @@ bool WideString::Contains(wchar_t c) const
     return std::find(m_text, m_text + m_length, c) != m_text + m_length;
 }
 
+void WideString::Reserve(int room)
+{
+    if (room <= m_room)
+        return;
+    auto* larger = static_cast<wchar_t*>(std::realloc(m_text, sizeof(wchar_t) * static_cast<size_t>(room)));
+    if (!larger)
+        std::abort();   // as the C++ library's strings end when memory runs out
+    m_text = larger;
+    m_room = room;
+}
+
 void WideString::Append(const wchar_t* text, int length)
 {
     if (length <= 0)
         return;
-    if (m_length + length + 1 > m_room) {
-        const int room = std::max(m_room * 2, m_length + length + 1);
-        auto* larger = static_cast<wchar_t*>(std::realloc(m_text, sizeof(wchar_t) * static_cast<size_t>(room)));
-        if (!larger)
-            std::abort();   // as the C++ library's strings end when memory runs out
-        m_text = larger;
-        m_room = room;
-    }
+    if (m_length + length + 1 > m_room)
+        Reserve(std::max(m_room * 2, m_length + length + 1));
     std::memcpy(m_text + m_length, text, sizeof(wchar_t) * static_cast<size_t>(length));
     m_length += length;
     m_text[m_length] = L'\0';
@@ -174,12 +179,8 @@ void WideString::Append(const wchar_t* text)
 WideString WindowTextW(HWND window)
 {
     WideString text;
-    const int room = GetWindowTextLengthW(window) + 1;
-    text.m_text = static_cast<wchar_t*>(std::malloc(sizeof(wchar_t) * static_cast<size_t>(room)));
-    if (!text.m_text)
-        std::abort();
-    text.m_room = room;
-    text.m_length = GetWindowTextW(window, text.m_text, room);
+    text.Reserve(GetWindowTextLengthW(window) + 1);
+    text.m_length = GetWindowTextW(window, text.m_text, text.m_room);
     text.m_text[text.m_length] = L'\0';
     return text;
 }

@@ -30,6 +30,8 @@ public:
 private:
     friend WideString WindowTextW(HWND window);
 
+    void Reserve(int room);   // characters, the zero included
+
     wchar_t* m_text = nullptr;
     int m_length = 0;
     int m_room = 0;   // characters, the zero included

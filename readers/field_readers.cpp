@@ -3,6 +3,7 @@
 #include "readers/field_readers.h"
 
 #include "afx/datetime.h"
+#include "readers/decimal.h"
 #include "readers/fields.h"
 #include "readers/registry_key.h"
 
@@ -40,17 +41,8 @@ const char* FindWindows10(const char* name)
 // Windows 11 builds start at 22000; the last Windows 10 is 19045.
 bool IsWindows11Build(const CString& build)
 {
-    const char* digits = build;
-    if (!*digits)
-        return false;
-    for (const char* c = digits; *c; ++c) {
-        if (*c < '0' || *c > '9')
-            return false;
-    }
-    while (digits[0] == '0' && digits[1])
-        ++digits;
-    const size_t length = std::strlen(digits);
-    return length > 5 || (length == 5 && std::strcmp(digits, "22000") >= 0);
+    const char* end = build.GetString() + build.GetLength();
+    return decimal::IsNumber(build, end) && decimal::AtLeast(build, end, "22000");
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // the first product suite installed may replace with the edition's name.
 #include "readers/field_readers.h"
 
+#include "readers/decimal.h"
 #include "readers/fields.h"
 #include "readers/registry_key.h"
 
@@ -39,24 +40,14 @@ CString Named(const CString& text, const Naming (&namings)[N])
     return text;
 }
 
-bool IsDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
 // Whether a version number such as "4.0" or "3.51" names Windows NT 4.0 or
 // older: its whole number, the digits up to the first dot or the end, is
 // below 5. Anything that is not such a number is no old version.
 bool IsBeforeWindows2000(const char* version)
 {
-    const char* end = version;
-    while (IsDigit(*end))
-        ++end;
-    if (end == version || (*end != '.' && *end != '\0'))
-        return false;
-    while (end - version > 1 && *version == '0')
-        ++version;   // leading zeros
-    return end - version == 1 && *version < '5';
+    const char* dot = std::strchr(version, '.');
+    const char* end = dot ? dot : version + std::strlen(version);
+    return decimal::IsNumber(version, end) && !decimal::AtLeast(version, end, "5");
 }
 
 // Since Windows 2000 every Windows lists the "Terminal Server" suite, which
