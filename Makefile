@@ -32,7 +32,7 @@ TEST_PREFIX := build/wineprefix-tests
 JOBS ?= $(shell nproc)
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all deps deps-program build run screenshot dist host asan test test-host test-win clean $(ARCHES) $(ARCHES:%=%-tests)
+.PHONY: all deps deps-program deps-wine32 build run screenshot dist host asan test test-host test-win clean $(ARCHES) $(ARCHES:%=%-tests)
 
 all: build
 
@@ -42,6 +42,11 @@ deps:
 # Building and running the programs needs less than their tests.
 deps-program:
 	@scripts/install-deps.sh program
+
+# Running the 32-bit program under Wine: on a kernel that runs no 32-bit
+# Linux programs, an emulator registered for them (install-deps.sh).
+deps-wine32:
+	@scripts/install-deps.sh wine32
 
 build: $(ARCHES)
 
@@ -54,7 +59,7 @@ $(ARCHES) $(ARCHES:%=%-tests):
 	@cmake --build build/$@ -j $(JOBS)
 $(foreach a,$(ARCHES),$(eval $(a)-tests: $(a)))
 
-run: $(ARCH)
+run: $(ARCH) $(if $(filter win32,$(ARCH)),deps-wine32)
 	scripts/run.sh build/$(ARCH)/Osprel.exe
 
 SHOT := docs/osprel$(if $(DPI),-$(DPI))$(if $(LONG),-long)$(if $(NAMES),-names).png
@@ -86,9 +91,13 @@ test-host: host asan
 	ctest --test-dir $(ASAN) --output-on-failure -j $(JOBS)
 
 # One test executable at a time: they share the prefix's registry and display.
-test-win: $(ARCHES:%=%-tests)
+# Where Wine's 32-bit loader cannot run, the 32-bit program's tests fail with
+# the reason before any of them starts.
+WINE32_READY := bash -c ". scripts/wine-env.sh && wine32_ready"
+test-win: $(ARCHES:%=%-tests) deps-wine32
 	@scripts/with-display.sh --prefix $(TEST_PREFIX) sh -c \
-	  '$(foreach a,$(ARCHES),echo "== Osprel $(a)" && ctest --test-dir build/$(a)-tests --output-on-failure &&) true'
+	  '$(foreach a,$(ARCHES),echo "== Osprel $(a)" && $(if $(filter win32,$(a)),$(WINE32_READY) &&) \
+	   ctest --test-dir build/$(a)-tests --output-on-failure &&) true'
 
 clean:
 	rm -rf build
@@ -158,7 +167,7 @@ fuzz: check-configure
 BENCH_WIN64 := Osprel osprel_floor osprel_wine_bench
 .PHONY: bench
 
-bench: deps
+bench: deps deps-wine32
 	@cmake --preset win64 >/dev/null
 	@cmake --build build/win64 -j $(JOBS) --target $(BENCH_WIN64)
 	@cmake --preset win32 >/dev/null

@@ -7,6 +7,10 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../scripts/wine-env.sh"
 prefix=${OSPREL_TEST_WINEPREFIX:-$here/../build/wineprefix-tests}
 
+# A 32-bit test program needs Wine's 32-bit loader: where it cannot run here,
+# the test fails at once and says why.
+if [ -f "$1" ] && ! pe_64bit "$1"; then wine32_ready || exit 1; fi
+
 # The tests write the prefix's registry freely: never a prefix of a user's.
 "$here/../scripts/wine-prefix.sh" "$prefix" ||
   { echo "wine-run.sh: OSPREL_TEST_WINEPREFIX=$prefix cannot be used (see above)" >&2; exit 3; }

@@ -15,9 +15,10 @@
 # (no DISPLAY), or with --screenshot, it runs on a private virtual display:
 # the rows are printed as the live window shows them, a screenshot is saved,
 # and the window is closed with Esc, as a user would.
-# Where it cannot run (a relative WINEPREFIX, a 64-bit program and a 32-bit
-# prefix, a prefix without its Z: drive, a DISPLAY that does not open) it
-# says so and ends with status 2 before doing anything.
+# Where it cannot run (the 32-bit program on a machine that cannot run Wine's
+# 32-bit loader, a relative WINEPREFIX, a 64-bit program and a 32-bit prefix,
+# a prefix without its Z: drive, a DISPLAY that does not open) it says so and
+# ends with status 2 before doing anything.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
@@ -40,12 +41,9 @@ done
 
 refuse() { echo "run.sh: $*" >&2; exit 2; }
 
-# A 64-bit program, from its PE header's machine field (0x8664: x86-64).
-pe_64bit() {
-  local at
-  at=$(od -An -tu4 -j60 -N4 "$1" | tr -d ' ') || return 1
-  [ "$(od -An -tx2 -j$((at + 4)) -N2 "$1" | tr -d ' ')" = 8664 ]
-}
+# The 32-bit program needs Wine's 32-bit loader (wine-env.sh says why it
+# cannot run, where it cannot).
+pe_64bit "$exe" || wine32_ready || exit 2
 
 # The caller's display, or (none, --screenshot, values to set) a private one.
 on_callers_display=""

@@ -13,6 +13,7 @@
 #                     .osprel-made (.osprel-ready from older versions)
 #   server_running DIR  whether a Wine server runs for the prefix DIR (a
 #                     symbolic link to a prefix is the same prefix)
+# and, below, which of Wine's two loaders the scripts start.
 
 wine_env() {
   WINEPREFIX=$(realpath -m "$1")
@@ -39,3 +40,91 @@ server_running() {
   done
   return 1
 }
+
+# ---- Wine's two loaders ------------------------------------------------------
+# Debian installs Wine's 64-bit loader (wine64) and, with wine32:i386, its
+# 32-bit one (wine). Debian's `wine`, `wineboot` and `wine reg` start the
+# 32-bit loader whenever it is installed, and it hands a 64-bit program on to
+# the 64-bit one; on a kernel that runs no 32-bit Linux programs it fails with
+# "Exec format error" before that, 64-bit programs included. There, and where
+# an emulator registered for i386 programs (binfmt_misc) runs it slowly, every
+# script goes through the 64-bit loader alone: scripts/wine64/ holds a `wine`
+# and a `wineboot` that start it directly, first on PATH. It runs 64-bit
+# programs itself and hands a 32-bit one to the 32-bit loader.
+#   wine32_state      native, emulated or none: how this machine runs Wine's
+#                     32-bit loader (a working loader with an enabled i386
+#                     handler registered is emulated); $wine32 holds it
+#   wine32_ready      whether 32-bit programs can run under Wine here;
+#                     where not, says why and what would help
+#   pe_64bit EXE      whether EXE is a 64-bit Windows program
+# Tests name stand-ins: OSPREL_WINE32_LOADER for the 32-bit loader and
+# OSPREL_BINFMT_DIR for the binfmt_misc folder.
+wine32_loader=${OSPREL_WINE32_LOADER:-/usr/lib/wine/wine}
+wine64_loader=/usr/lib/wine/wine64
+binfmt_dir=${OSPREL_BINFMT_DIR:-/proc/sys/fs/binfmt_misc}
+# The start of a 32-bit x86 Linux program's ELF header, as binfmt_misc shows
+# a handler's magic.
+i386_magic=7f454c4601010100000000000000000002000300
+
+wine32_runs() { [ -x "$wine32_loader" ] && timeout 60 "$wine32_loader" --version >/dev/null 2>&1; }
+
+# The enabled handler for i386 programs, by the file binfmt_misc shows it in.
+i386_handler() {
+  local entry
+  for entry in "$binfmt_dir"/*; do
+    [ -f "$entry" ] && [ "${entry##*/}" != register ] && [ "${entry##*/}" != status ] || continue
+    grep -qx enabled "$entry" && grep -qx "magic $i386_magic" "$entry" && { echo "$entry"; return 0; }
+  done
+  return 1
+}
+
+# binfmt_misc, mounted or only known to the kernel (the install step mounts it).
+binfmt_offered() { [ -e "$binfmt_dir/register" ] || grep -qw binfmt_misc /proc/filesystems; }
+
+wine32_state() {
+  if ! wine32_runs; then echo none
+  elif i386_handler >/dev/null; then echo emulated
+  else echo native
+  fi
+}
+
+wine32_ready() {
+  local handler why
+  wine32_runs && return 0
+  if [ ! -e "$wine32_loader" ]; then
+    why="Wine's 32-bit half ($wine32_loader, from wine32:i386) is not installed;
+scripts/install-deps.sh installs it"
+  elif handler=$(i386_handler); then
+    why="the handler registered for 32-bit Linux programs, $handler (interpreter
+$(sed -n 's/^interpreter //p' "$handler")), does not run Wine's 32-bit loader $wine32_loader; remove it
+(as root: echo -1 >$handler) and run sudo scripts/install-deps.sh wine32, which registers Debian's
+qemu-user-static in its place"
+  elif ! binfmt_offered; then
+    why="this machine's kernel runs no 32-bit Linux programs and has no binfmt_misc through
+which an emulator could run them; use a machine whose kernel runs them (ia32_emulation) or has
+binfmt_misc"
+  else
+    why="this machine's kernel runs no 32-bit Linux programs, and no emulator is registered for
+them; run sudo scripts/install-deps.sh wine32 (make test and make run ARCH=win32 run it themselves
+when you are root): it registers Debian's qemu-user-static for i386 programs through binfmt_misc"
+  fi
+  printf 'The 32-bit Osprel cannot run under Wine here: %s.\n' "$why" >&2
+  return 1
+}
+
+# A 64-bit program, from its PE header's machine field (0x8664: x86-64).
+pe_64bit() {
+  local at
+  at=$(od -An -tu4 -j60 -N4 "$1" | tr -d ' ') || return 1
+  [ "$(od -An -tx2 -j$((at + 4)) -N2 "$1" | tr -d ' ')" = 8664 ]
+}
+
+# Found once, when a script starts.
+wine32=$(wine32_state)
+if [ -x "$wine64_loader" ] && [ "$wine32" != native ]; then
+  wine64_shims=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/wine64
+  case ":$PATH:" in
+    *":$wine64_shims:"*) ;;
+    *) export PATH="$wine64_shims:$PATH" ;;
+  esac
+fi

@@ -15,10 +15,13 @@
 #    whenever a program's code page differs from the last one's, as
 #    Osprel's UTF-8 does. A prefix made before this step gets it on its next
 #    use (.osprel-any-script-font).
-#  - It runs 64-bit and 32-bit programs. A prefix made before Wine's 32-bit
-#    half was installed has no 32-bit system, and once that half is there
-#    Wine's loader fails in it ("could not load kernel32.dll"), 64-bit
-#    programs included: such a prefix is made anew.
+#  - It runs 64-bit and 32-bit programs, where this machine runs Wine's
+#    32-bit loader (see wine-env.sh; where it does not, the prefix is made by
+#    the 64-bit loader alone and runs 64-bit programs only). A prefix made
+#    before the 32-bit loader ran here has no 32-bit system, and Debian's
+#    `wine` fails in it ("could not load kernel32.dll"), 64-bit programs
+#    included: once the loader runs, such a prefix is made anew.
+#  - Wine's own words are shown when it cannot make the prefix.
 # All of this writes into the prefix, and making one anew empties it first, so
 # only a folder that is absent, empty, or marked as made here (.osprel-made,
 # written before anything else; .osprel-ready from older versions) is touched.
@@ -33,7 +36,11 @@ made="$prefix/.osprel-made" ready="$prefix/.osprel-ready" lock="$prefix/.osprel-
 ours() { project_prefix "$prefix"; }
 # The lock file is ours too: a parallel run may have taken it first.
 empty() { [ -z "$(find "$prefix" -mindepth 1 -maxdepth 1 ! -name .osprel-lock -print -quit 2>/dev/null)" ]; }
-usable() { [ -f "$ready" ] && [ -f "$prefix/drive_c/windows/syswow64/kernel32.dll" ]; }
+windows=$prefix/drive_c/windows
+usable() {
+  [ -f "$ready" ] && [ -f "$windows/system32/kernel32.dll" ] &&
+    { [ "$wine32" = none ] || [ -f "$windows/syswow64/kernel32.dll" ]; }
+}
 any_script_font="$prefix/.osprel-any-script-font"
 current() { usable && [ -f "$any_script_font" ]; }
 refuse() {
@@ -69,8 +76,14 @@ if ! usable; then
     find "$prefix" -mindepth 1 -maxdepth 1 ! -name .osprel-lock ! -name .osprel-made -exec rm -rf {} +
   fi
   touch "$made"
-  wineboot -i >/dev/null 2>&1
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+  log=$prefix/.osprel-wineboot.log
+  if ! { wineboot -i && wineserver -w; } >"$log" 2>&1 || [ ! -f "$windows/system32/kernel32.dll" ]; then
+    cat "$log" >&2
+    echo "wine-prefix.sh: Wine could not make a prefix in $prefix (wineboot's words above)" >&2
+    exit 1
+  fi
+  rm -f "$log"
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null
   cp /usr/share/wine/fonts/* "$prefix/drive_c/windows/Fonts/"
   wineserver -w
   touch "$ready"
@@ -78,6 +91,6 @@ fi
 
 # One key for 64-bit and 32-bit programs alike.
 wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' /v 'MS Shell Dlg 2' \
-  /d 'WenQuanYi Micro Hei' /f >/dev/null 2>&1
+  /d 'WenQuanYi Micro Hei' /f >/dev/null
 wineserver -w
 touch "$any_script_font"
