@@ -13,6 +13,8 @@
 #   BENCH_CPU       the CPU Wine runs on      (0)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/scripts/wine-env.sh"
+wine32_ready || exit 1   # the bench runs the 32-bit program too
 prefix=$(realpath -m "${BENCH_PREFIX:-$root/build/wineprefix-bench}")
 "$root/scripts/wine-prefix.sh" "$prefix" || exit
 
@@ -26,7 +28,6 @@ for exe in "$win/Osprel.exe" "$win32/Osprel.exe" "$win/bench/osprel_floor.exe" \
            "$win/bench/osprel_wine_bench.exe" "$host/bench/osprel_fill_native"; do
   [ -x "$exe" ] || { echo "bench: $exe is missing: make bench builds it" >&2; exit 1; }
 done
-. "$root/scripts/wine-env.sh"
 wine_env "$prefix"
 # Wine, its server and the X server all on one CPU: on a virtual machine,
 # waking an idle second CPU for each Wine server round trip costs tens of

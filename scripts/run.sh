@@ -16,9 +16,10 @@
 # the rows are printed as the live window shows them, a screenshot is saved,
 # and the window is closed with Esc, as a user would.
 # Where it cannot run (the 32-bit program on a machine that cannot run Wine's
-# 32-bit loader, a relative WINEPREFIX, a 64-bit program and a 32-bit prefix,
-# a prefix without its Z: drive, a DISPLAY that does not open) it says so and
-# ends with status 2 before doing anything.
+# 32-bit loader, a relative WINEPREFIX, a WINEPREFIX holding other things than
+# a Wine prefix, a 64-bit program and a 32-bit prefix, a prefix without its Z:
+# drive, a DISPLAY that does not open) it says so and ends with status 2
+# before doing anything.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
@@ -68,6 +69,14 @@ else
               "folder from the root: WINEPREFIX=$(realpath -m "$WINEPREFIX")" ;;
   esac
   wine_env "$WINEPREFIX"
+  # Wine makes a prefix in any folder it is named: only in one that is not
+  # there or is empty, never over a folder of other things (a home folder).
+  if [ -d "$WINEPREFIX" ] && [ ! -f "$WINEPREFIX/system.reg" ] &&
+     [ -n "$(find "$WINEPREFIX" -mindepth 1 -maxdepth 1 -print -quit 2>/dev/null)" ]; then
+    refuse "WINEPREFIX=$WINEPREFIX is a folder that is not a Wine prefix (it has no system.reg)," \
+           "and Wine would turn it into one; it is left as it is: name a prefix, an empty or absent" \
+           "folder, or unset WINEPREFIX to use the project's own"
+  fi
   arch=${WINEARCH:-win64}
   [ ! -f "$WINEPREFIX/system.reg" ] || arch=$(sed -n '1,5s/^#arch=//p' "$WINEPREFIX/system.reg")
   if [ "$arch" = win32 ] && pe_64bit "$exe"; then

@@ -62,8 +62,14 @@ elif [ -e "$prefix" ]; then
 fi
 
 mkdir -p "$prefix"
+# The lock is this script's alone: Wine's processes, which may outlive it
+# (killed, it leaves wineboot and the server running), get no copy of it.
 exec 9>"$lock"
-flock 9
+if ! flock -n 9; then
+  echo "wine-prefix.sh: waiting for another run that is preparing $prefix" >&2
+  flock -w 900 9 || { echo "wine-prefix.sh: $prefix was still being prepared after 15 minutes" >&2; exit 1; }
+fi
+unlocked() { "$@" 9>&-; }
 current && exit 0
 ours || empty || refuse
 wine_env "$prefix"
@@ -71,26 +77,31 @@ export WINEARCH=win64
 
 if ! usable; then
   if [ -e "$prefix/drive_c" ]; then
-    echo "wine-prefix.sh: $prefix lacks Wine's 32-bit half; making it anew" >&2
-    wineserver -k >/dev/null 2>&1 || true
+    if [ -f "$ready" ]; then
+      echo "wine-prefix.sh: $prefix lacks Wine's 32-bit half; making it anew" >&2
+    else
+      echo "wine-prefix.sh: the making of $prefix did not finish (it was stopped); making it anew" >&2
+    fi
+    unlocked wineserver -k >/dev/null 2>&1 || true
     find "$prefix" -mindepth 1 -maxdepth 1 ! -name .osprel-lock ! -name .osprel-made -exec rm -rf {} +
   fi
   touch "$made"
   log=$prefix/.osprel-wineboot.log
-  if ! { wineboot -i && wineserver -w; } >"$log" 2>&1 || [ ! -f "$windows/system32/kernel32.dll" ]; then
+  if ! { unlocked wineboot -i && unlocked wineserver -w; } >"$log" 2>&1 ||
+     [ ! -f "$windows/system32/kernel32.dll" ]; then
     cat "$log" >&2
     echo "wine-prefix.sh: Wine could not make a prefix in $prefix (wineboot's words above)" >&2
     exit 1
   fi
   rm -f "$log"
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null
+  unlocked wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null
   cp /usr/share/wine/fonts/* "$prefix/drive_c/windows/Fonts/"
-  wineserver -w
+  unlocked wineserver -w
   touch "$ready"
 fi
 
 # One key for 64-bit and 32-bit programs alike.
-wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' /v 'MS Shell Dlg 2' \
+unlocked wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' /v 'MS Shell Dlg 2' \
   /d 'WenQuanYi Micro Hei' /f >/dev/null
-wineserver -w
+unlocked wineserver -w
 touch "$any_script_font"

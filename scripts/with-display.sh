@@ -56,7 +56,13 @@ for p in "${prefixes[@]}"; do
   fi
 done
 
-xvfb="" wm="" command="" scratch=$(mktemp -d)
+xvfb="" wm="" command=""
+# The display's number file and the window manager's settings. A TMPDIR that
+# is not there or cannot be written is named, rather than leaving the path empty.
+if ! scratch=$(mktemp -d 2>&1) || [ ! -d "$scratch" ]; then
+  echo "with-display.sh: no folder for the virtual display's files in TMPDIR=${TMPDIR:-/tmp}: $scratch" >&2
+  exit 1
+fi
 stop_servers() {
   local p
   for p in "${ours[@]}"; do
@@ -93,9 +99,12 @@ trap 'exit 130' INT
 trap 'exit 143' TERM
 
 # Xvfb picks a free display number itself and writes it to fd 3: no race
-# with other runs starting at the same moment.
-number_file=$scratch/display
-closed Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$number_file" >/dev/null 2>&1 &
+# with other runs starting at the same moment. The display and the window
+# manager end with this script, even when it is killed outright
+# (--pdeathsig: the kernel signals them when their parent ends).
+number_file=$scratch/display xvfb_log=$scratch/xvfb.log
+closed setpriv --pdeathsig TERM Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$number_file" \
+  >"$xvfb_log" 2>&1 &
 xvfb=$!
 for _ in $(seq 100); do
   [ -s "$number_file" ] && break
@@ -104,13 +113,17 @@ for _ in $(seq 100); do
 done
 display=":$(tr -d '\n' <"$number_file")"
 if [ "$display" = ":" ]; then
-  echo "with-display.sh: Xvfb did not start" >&2
+  # A full file system takes the number file, Xvfb's words, or both.
+  why=$(tail -n 5 "$xvfb_log" 2>/dev/null)
+  full=$( { echo probe >"$scratch/probe"; } 2>&1) || why+=${why:+$'\n'}"$scratch cannot be written: ${full##*: }"
+  echo "with-display.sh: Xvfb did not start${why:+:$'\n'$why}" >&2
   exit 1
 fi
 
 if [ -n "$window_manager" ]; then
   # Its log and settings in a folder of the run's own, not the user's home.
-  closed env DISPLAY="$display" XDG_CACHE_HOME="$scratch" XDG_CONFIG_HOME="$scratch" openbox --sm-disable >/dev/null 2>&1 &
+  closed setpriv --pdeathsig TERM env DISPLAY="$display" XDG_CACHE_HOME="$scratch" XDG_CONFIG_HOME="$scratch" \
+    openbox --sm-disable >/dev/null 2>&1 &
   wm=$!
   for _ in $(seq 100); do
     DISPLAY=$display timeout 5 xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break

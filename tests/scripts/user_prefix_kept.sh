@@ -48,9 +48,25 @@ refused="is not a Wine prefix this project made"
 key='HKCU\Software\Wine\AppDefaults\Osprel.exe\X11 Driver'
 
 # A prefix as a user makes one, with a document and values of their own where
-# the project's scripts once wrote theirs.
-make_user_prefix() {   # DIR WINEARCH
+# the project's scripts once wrote theirs; or (home) a folder of a user's that
+# is no prefix at all.
+make_user_prefix() {   # DIR WINEARCH|home
   local r=(wine reg add "$key")
+  if [ "$2" = home ]; then
+    mkdir -p "$1/drive_c/users/Public/Documents" &&
+      echo "a user's own file" >"$1/drive_c/users/Public/Documents/keep.txt" && echo notes >"$1/notes.txt"
+    return
+  fi
+  # Where Wine's 32-bit loader runs only through an emulator (or not at all),
+  # a 32-bit prefix takes it minutes to make, and the one case that uses it
+  # must start no Wine in it at all: the 64-bit prefix, its system.reg saying
+  # win32 (all make run reads), stands in, and is compared byte for byte.
+  if [ "$2" = win32 ] && [ "$wine32" != native ]; then
+    [ -d "$work/win64" ] || make_user_prefix "$work/win64" win64 || return
+    copy_prefix "$work/win64" "$1" && sed -i '1,5s/^#arch=win64$/#arch=win32/' "$1/system.reg" &&
+      touch "$1/.no-wine"
+    return
+  fi
   (
     wine_env "$1"
     WINEARCH=$2 env -u DISPLAY timeout 300 wineboot -i >/dev/null 2>&1 || exit 1
@@ -69,6 +85,9 @@ make_user_prefix() {   # DIR WINEARCH
 state() {
   local k
   (cd "$WINEPREFIX" && find . ! -name '*.reg' | sort && cat drive_c/users/Public/Documents/keep.txt)
+  # Wine would make a folder that is no prefix into one: its files say it all.
+  [ -f "$WINEPREFIX/system.reg" ] || return 0
+  [ ! -f "$WINEPREFIX/.no-wine" ] || { (cd "$WINEPREFIX" && sha256sum ./*.reg); return 0; }
   for k in 'HKCU\Software\Wine\AppDefaults' 'HKCU\Software\Wine\X11 Driver' 'HKCU\Control Panel\Desktop' \
            'HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion'; do
     if env -u DISPLAY timeout 60 wine reg export "$k" 'C:\key.reg' /reg:64 /y >/dev/null 2>&1; then
@@ -148,6 +167,49 @@ long_values_no_export() {
     printf '#!/bin/sh\n[ "$1 $2" = "reg export" ] && exit 1\nexec %s "$@"\n' "$(command -v wine)" >"$work/shim/wine" &&
     chmod +x "$work/shim/wine" && PATH=$work/shim:$PATH long_values
 }
+# A TMPDIR that is not there, or whose file system is full (a small one of
+# the test's own, which only root can mount).
+run_tmpdir_absent() { TMPDIR=$work/absent run; }
+run_tmpdir_full() {
+  local full=$work/full
+  [ "$(id -u)" = 0 ] || { echo "skipped: only root mounts a small file system"; return 1; }
+  mkdir -p "$full" && mount -t tmpfs -o size=16k tmpfs "$full" || return
+  head -c 1M /dev/zero >"$full/filler" 2>/dev/null
+  TMPDIR=$full run
+  local status=$?
+  umount "$full"
+  return $status
+}
+# with-display.sh killed outright: its display and window manager end with it.
+display_killed() {
+  local wd xvfb
+  env -u DISPLAY "$root/scripts/with-display.sh" --window-manager sleep 60 </dev/null >/dev/null 2>&1 &
+  wd=$!
+  for _ in $(seq 100); do xvfb=$(pgrep -P $wd -x Xvfb) && pgrep -P $wd -x openbox >/dev/null && break; sleep 0.1; done
+  [ -n "$xvfb" ] || { echo "no display started"; return 1; }
+  local children=$(pgrep -P $wd -d ' ' -x 'Xvfb|openbox')
+  local command=$(pgrep -P $wd -x sleep)
+  kill -KILL $wd
+  [ -z "$command" ] || kill "$command"
+  for _ in $(seq 50); do ps -p "${children// /,}" >/dev/null || { echo "display ended"; return 0; }; sleep 0.1; done
+  echo "left running: $(ps -o comm= -p "${children// /,}" | tr '\n' ' ')"
+  kill $children 2>/dev/null
+  return 1
+}
+# wine-prefix.sh killed outright while Wine makes a prefix of the project's:
+# Wine's processes, still running, do not hold its lock, and the next one
+# says why it makes the prefix anew (stopped once it has said so).
+prepare_killed() {
+  local made=$work/made-here free=""
+  scripts/wine-prefix.sh "$made" >/dev/null 2>&1 &
+  for _ in $(seq 300); do server_running "$made" && break; sleep 0.1; done
+  kill -KILL $!
+  flock -n "$made/.osprel-lock" true && free=1 || echo "the lock is held by what the killed one started"
+  (timeout -s KILL 20 scripts/wine-prefix.sh "$made" 2>&1 | grep -m 1 anew) </dev/null
+  WINEPREFIX=$made timeout 20 wineserver -k
+  rm -rf "$made"
+  [ -n "$free" ]
+}
 prepare() { timeout 60 scripts/wine-prefix.sh "$WINEPREFIX"; }
 tests_runner() { OSPREL_TEST_WINEPREFIX=$WINEPREFIX timeout 60 cmake/wine-run.sh cmd /c exit; }
 bench() { BENCH_PREFIX=$WINEPREFIX timeout 60 bench/run.sh; }
@@ -165,6 +227,11 @@ cases=(
   "make run, a relative WINEPREFIX|win64|:|run_relative|2|relative path"
   "make run, the 64-bit program in a 32-bit prefix|win32|:|run|2|ARCH=win32"
   "make run, a DISPLAY that is not there|win64|:|run_no_display|2|DISPLAY=:4711 cannot be opened"
+  "make run, WINEPREFIX a folder of a user's that is no prefix|home|:|run|2|is not a Wine prefix"
+  "make run, a TMPDIR that is not there|win64|:|run_tmpdir_absent|1|TMPDIR=.*absent: mktemp"
+  "make run, a full TMPDIR|win64|:|run_tmpdir_full|1|cannot be written: No space left"
+  "make run's display, killed outright: Xvfb and openbox end|win64|:|display_killed|0|display ended"
+  "wine-prefix.sh killed while Wine makes a project prefix|win64|:|prepare_killed|0|did not finish.*anew"
   "make run --long-values, a project prefix: its lower-case value of another type put back|win64|as_project|long_values|0|Registered Organisation *Example Pharmaceuticals"
   "make run --long-values, a project prefix whose key cannot be exported|win64|as_project|long_values_no_export|1|nothing was changed"
   "wine-prefix.sh|win64|:|prepare|3|$refused"
