@@ -11,7 +11,7 @@ endif()
 
 # One test executable, run by ctest as one process (under Wine: one Wine start).
 function(osprel_add_test name)
-  add_executable(${name} ${ARGN})
+  add_executable(${name} ${ARGN} $<$<BOOL:${WIN32}>:${PROJECT_SOURCE_DIR}/tests/support/debug_output.cpp>)
   target_link_libraries(${name} PRIVATE osprel_flags GTest::gtest GTest::gtest_main)
   add_test(NAME ${name} COMMAND ${name})
 endfunction()

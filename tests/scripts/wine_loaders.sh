@@ -48,22 +48,25 @@ contains() {   # CASE WHAT TEXT NEEDLE
   [[ $3 == *"$4"* ]] || fail "$1" "$2 does not say [$4]: [$3]"
 }
 
-# Case | 32-bit loader | binfmt_misc | state | wine is the 64-bit loader's | reason the 32-bit program gets ("" runs)
+# Case | 32-bit loader | binfmt_misc | state | wine is the 64-bit loader's | the emulator's address
+# space | reason the 32-bit program gets ("" runs)
 cases=(
-  "kernel without 32-bit support|loader-fails|none|none|yes|kernel runs no 32-bit Linux programs, and no emulator is registered"
-  "runs natively|loader-runs|none|native|no|"
-  "runs through a registered emulator|loader-runs|enabled|emulated|yes|"
-  "an emulator that does not run it|loader-fails|enabled|none|yes|does not run Wine's 32-bit loader"
-  "a disabled emulator|loader-fails|disabled|none|yes|no emulator is registered"
-  "32-bit half not installed|absent|none|none|yes|is not installed"
+  "kernel without 32-bit support|loader-fails|none|none|yes||kernel runs no 32-bit Linux programs, and no emulator is registered"
+  "runs natively|loader-runs|none|native|no||"
+  "runs through a registered emulator|loader-runs|enabled|emulated|yes|0x81000000|"
+  "an emulator that does not run it|loader-fails|enabled|none|yes||does not run Wine's 32-bit loader"
+  "a disabled emulator|loader-fails|disabled|none|yes||no emulator is registered"
+  "32-bit half not installed|absent|none|none|yes||is not installed"
 )
 
 for row in "${cases[@]}"; do
-  IFS='|' read -r name loader handler state shims reason <<<"$row"
+  IFS='|' read -r name loader handler state shims space reason <<<"$row"
   dir=$(binfmt "case$RANDOM" "${handler#none}")
   export OSPREL_WINE32_LOADER=$work/$loader OSPREL_BINFMT_DIR=$dir
-  found=$(env PATH=/usr/bin:/bin bash -c ". '$root/scripts/wine-env.sh'; echo \"\$wine32\"; command -v wine")
+  found=$(env -u QEMU_RESERVED_VA PATH=/usr/bin:/bin bash -c \
+    ". '$root/scripts/wine-env.sh'; echo \"\$wine32\"; command -v wine; echo \"\${QEMU_RESERVED_VA:-}\"")
   check "$name" state "$state" "$(sed -n 1p <<<"$found")"
+  check "$name" "the emulator's address space" "$space" "$(sed -n 3p <<<"$found")"
   [ "$(sed -n 2p <<<"$found")" = "$root/scripts/wine64/wine" ] && uses=yes || uses=no
   [ -x /usr/lib/wine/wine64 ] || uses=yes   # without Wine's 64-bit loader there is nothing to shim
   check "$name" "wine is the 64-bit loader's" "$shims" "$uses"
