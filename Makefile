@@ -12,7 +12,7 @@
 #   make test     build everything and run every test: natively, then each
 #                 program's Windows tests under Wine (on a virtual display)
 #   make dist     the release: build/dist/Osprel-1.5.zip with both programs,
-#                 stripped, and README.txt; build/dist/SHA256SUMS.
+#                 stripped, README.txt and LICENSE; build/dist/SHA256SUMS.
 #                 SIGN_PKCS12=FILE SIGN_PASSWORD_FILE=FILE: both programs
 #                 signed first (Authenticode, SHA-256), with a time stamp
 #                 from SIGN_TIMESTAMP_URL=URL when given; RELEASE_URL=URL (the

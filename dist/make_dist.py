@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
-"""Makes Osprel's release: a zip archive holding both programs, stripped, and
-README.txt for Windows users, beside SHA256SUMS for the archive and both
-programs. The same programs give the same bytes, whenever and wherever this
-runs: fixed names, order, times and attributes in the archive.
+"""Makes Osprel's release: a zip archive holding both programs, stripped,
+README.txt for Windows users and the licence, beside SHA256SUMS for the
+archive, the programs and the licence. The same programs give the same bytes,
+whenever and wherever this runs: fixed names, order, times and attributes in
+the archive.
 
     make_dist.py OUT_DIR X64_EXE X86_EXE
         [--sign-pkcs12 FILE --sign-password-file FILE [--sign-timestamp-url URL]]
@@ -17,7 +18,8 @@ password from the files named; neither is copied anywhere nor printed.
 With the address the release will be published at (the folder that will hold
 the archive), OUT_DIR/winget/ receives a winget manifest of the archive.
 
-Every name, number and text comes from the resource script's version block."""
+Every name, number and text comes from the resource script's version block,
+but the licence's name, which is the first line of LICENSE ("MIT License")."""
 import argparse
 import hashlib
 import locale
@@ -58,11 +60,32 @@ class VersionBlock:
             return cls(rc.read())
 
 
-def readme(release):
-    with open(os.path.join(ROOT, "dist", "README.txt"), encoding="ascii") as text:
-        lines = text.read().replace("@VERSION@", release).splitlines()
+class Licence:
+    """The licence in LICENSE: its name as the manifest gives it ('MIT' for
+    a first line 'MIT License') and its text as the archive holds it."""
+
+    def __init__(self):
+        path = os.path.join(ROOT, "LICENSE")
+        try:
+            with open(path, encoding="ascii") as text:
+                lines = text.read().splitlines()
+        except (OSError, UnicodeDecodeError) as error:
+            sys.exit(f"{path}: {error}")
+        match = re.fullmatch(r"(\S+) License", lines[0] if lines else "")
+        if not match:
+            sys.exit(f"{path}: its first line must name the licence, as in 'MIT License'")
+        self.name = match.group(1)
+        self.text = crlf(lines)
+
+
+def crlf(lines):
     # Notepad on older Windows shows one long line without carriage returns.
     return "".join(line + "\r\n" for line in lines).encode("ascii")
+
+
+def readme(release):
+    with open(os.path.join(ROOT, "dist", "README.txt"), encoding="ascii") as text:
+        return crlf(text.read().replace("@VERSION@", release).splitlines())
 
 
 def add(archive, name, data):
@@ -121,7 +144,7 @@ def yaml_lines(mapping, indent=""):
                 yield from lines[1:]
 
 
-def winget_manifest(out, info, archive_name, arches, release_url):
+def winget_manifest(out, info, licence, archive_name, arches, release_url):
     """The multi-file manifest (version, installer, default locale) of a
     portable program in a zip: one installer per processor, each naming its
     program inside the archive, all with the archive's address and hash."""
@@ -143,8 +166,7 @@ def winget_manifest(out, info, archive_name, arches, release_url):
             **head, "PackageLocale": info.locale, "Publisher": info.strings["CompanyName"],
             "PublisherUrl": info.strings["Comments"], "PackageName": name,
             "PackageUrl": info.strings["Comments"],
-            # The project states no licence of its own: its copyright notice stands for one.
-            "License": info.strings["LegalCopyright"], "Copyright": info.strings["LegalCopyright"],
+            "License": licence.name, "Copyright": info.strings["LegalCopyright"],
             "ShortDescription": info.strings["FileDescription"], "Moniker": name.lower(),
             "ManifestType": "defaultLocale"},
     }
@@ -195,6 +217,7 @@ def main():
     args = parse_arguments()
     out, programs = args.out, {"x64": args.x64, "x86": args.x86}
     info = VersionBlock.read()
+    licence = Licence()
     shutil.rmtree(out, ignore_errors=True)
     # strip writes the time it runs into the PE header unless it is given a
     # time: zero, as the linker left it.
@@ -212,19 +235,22 @@ def main():
                 sys.exit(str(error))
             print(f"Signed {arch}/{PROGRAM}")
 
+    with open(os.path.join(out, "LICENSE"), "wb") as f:
+        f.write(licence.text)
     archive_name = f"{info.strings['InternalName']}-{info.version}.zip"
     with zipfile.ZipFile(os.path.join(out, archive_name), "w") as archive:
         add(archive, "README.txt", readme(info.version))
+        add(archive, "LICENSE", licence.text)
         for arch in programs:
             with open(os.path.join(out, arch, PROGRAM), "rb") as exe:
                 add(archive, f"{arch}/{PROGRAM}", exe.read())
 
-    files = [archive_name] + [f"{arch}/{PROGRAM}" for arch in programs]
+    files = [archive_name, "LICENSE"] + [f"{arch}/{PROGRAM}" for arch in programs]
     with open(os.path.join(out, "SHA256SUMS"), "w", encoding="ascii", newline="\n") as sums:
         sums.writelines(f"{sha256(os.path.join(out, name))}  {name}\n" for name in files)
     print(f"{os.path.join(out, archive_name)} and SHA256SUMS")
     if args.release_url:
-        winget_manifest(out, info, archive_name, programs, args.release_url)
+        winget_manifest(out, info, licence, archive_name, programs, args.release_url)
         print(f"{os.path.join(out, 'winget')}: the winget manifest of {args.release_url.rstrip('/')}/{archive_name}")
 
 

@@ -9,9 +9,10 @@ tree and writes the winget manifest. Then:
   - both programs verify against the authority, with the time stamp, and
     against no other; a program changed by one byte fails
   - the signed programs pass the PE checks and show their rows under Wine
+  - the archive holds the licence beside the programs; the sums cover it
   - neither the password nor the key is in the release or the log
   - the manifest files parse as YAML, hold what the schema requires, agree
-    with the programs' version block, and hash the archive
+    with the programs' version block and the licence, and hash the archive
   - a signing that cannot be done leaves no release."""
 import hashlib
 import http.server
@@ -244,20 +245,28 @@ class SignedRelease(unittest.TestCase):
                 self.assertNotEqual(result.returncode, 0)
                 self.assertIn("MISMATCH", result.stdout)
 
-    def test_release_holds_the_signed_programs_and_their_sums(self):
+    def test_release_holds_the_signed_programs_the_licence_and_their_sums(self):
         names = sorted(os.path.relpath(os.path.join(d, n), self.out) for d, _, files in os.walk(self.out)
                        for n in files)
         archive = os.path.basename(self.archive)
-        self.assertEqual(names, sorted([archive, "SHA256SUMS", "x64/Osprel.exe", "x86/Osprel.exe",
-                                        "winget/Osprel.Osprel.yaml", "winget/Osprel.Osprel.installer.yaml",
+        released = ["LICENSE", "x64/Osprel.exe", "x86/Osprel.exe"]
+        self.assertEqual(names, sorted([archive, "SHA256SUMS", *released, "winget/Osprel.Osprel.yaml",
+                                        "winget/Osprel.Osprel.installer.yaml",
                                         "winget/Osprel.Osprel.locale.en-US.yaml"]))
+        with open(os.path.join(ROOT, "LICENSE"), encoding="ascii") as f:
+            licence = f.read()
+        self.assertEqual(licence.splitlines()[:3], ["MIT License", "", "Copyright (c) 2026 the Osprel developers"])
         with zipfile.ZipFile(self.archive) as z:
-            for arch, program in self.programs.items():
-                with open(program, "rb") as f:
-                    self.assertEqual(z.read(f"{arch}/Osprel.exe"), f.read(), arch)
+            self.assertEqual(z.namelist(), ["README.txt", *released])
+            # Lines as Notepad shows them, as in README.txt.
+            self.assertEqual(z.read("LICENSE"), licence.replace("\n", "\r\n").encode())
+            self.assertIn(b"MIT licence, in LICENSE", z.read("README.txt"))
+            for name in released:
+                with open(os.path.join(self.out, name), "rb") as f:
+                    self.assertEqual(z.read(name), f.read(), name)
         result = run("sha256sum", "-c", "SHA256SUMS", cwd=self.out)
         self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
-        self.assertEqual(len(result.stdout.splitlines()), 3)
+        self.assertEqual(sorted(result.stdout.splitlines()), sorted(f"{n}: OK" for n in [archive, *released]))
 
     def test_no_password_or_key_in_the_release_or_the_log(self):
         with open(self.pkcs12, "rb") as f:
@@ -367,7 +376,8 @@ class SignedRelease(unittest.TestCase):
                 self.assertEqual(locale["PackageVersion"], ".".join(map(str, version)))
                 self.assertEqual(locale["Publisher"], strings["CompanyName"])
                 self.assertEqual(locale["ShortDescription"], strings["FileDescription"])
-                self.assertEqual(locale["License"], strings["LegalCopyright"])
+                self.assertEqual(locale["License"], "MIT")
+                self.assertEqual(locale["Copyright"], strings["LegalCopyright"])
                 self.assertEqual(locale["PackageName"], strings["InternalName"])
                 self.assertEqual(os.path.basename(self.archive), f"{strings['InternalName']}-{locale['PackageVersion']}.zip")
 
