@@ -205,7 +205,7 @@ def source_tree(work):
     return tree
 
 
-def make_dist(tree, **variables):
+def make_dist_in(tree, **variables):
     """`make dist` in TREE with VARIABLES on its command line; the programs
     are taken as they are (-o build)."""
     env = {k: v for k, v in os.environ.items() if k not in MAKE_VARIABLES}
@@ -270,8 +270,8 @@ class SignedRelease(unittest.TestCase):
 
         tree = source_tree(work)
         cls.out = os.path.join(tree, "build", "dist")
-        made = make_dist(tree, SIGN_PKCS12=cls.pkcs12, SIGN_PASSWORD_FILE=cls.password_file,
-                         SIGN_TIMESTAMP_URL=cls.tsa.url, RELEASE_URL=RELEASE_URL)
+        made = make_dist_in(tree, SIGN_PKCS12=cls.pkcs12, SIGN_PASSWORD_FILE=cls.password_file,
+                            SIGN_TIMESTAMP_URL=cls.tsa.url, RELEASE_URL=RELEASE_URL)
         cls.log = made.stdout + made.stderr
         if made.returncode:
             raise AssertionError(f"make dist failed:\n{cls.log}")
@@ -533,7 +533,7 @@ class UnsignedAndRefused(unittest.TestCase):
                         f.write("a file\n")
                 before = sorted(os.listdir(tree)), sorted(os.listdir(users))
                 if isinstance(options, dict):
-                    result = make_dist(tree, **options)
+                    result = make_dist_in(tree, **options)
                 else:
                     result = SignedRelease.make_dist(self.out, *options)
                 self.assertEqual(result.returncode, 2, result.stdout)
