@@ -12,12 +12,13 @@
 #   make test     build everything and run every test: natively, then each
 #                 program's Windows tests under Wine (on a virtual display)
 #   make dist     the release: build/dist/Osprel-1.5.zip with both programs,
-#                 stripped, and README.txt; build/dist/SHA256SUMS.
+#                 stripped, README.txt and LICENSE; build/dist/SHA256SUMS.
 #                 SIGN_PKCS12=FILE SIGN_PASSWORD_FILE=FILE: both programs
 #                 signed first (Authenticode, SHA-256), with a time stamp
-#                 from SIGN_TIMESTAMP_URL=URL when given; RELEASE_URL=URL (the
-#                 folder the archive will be published in): also the winget
-#                 manifest, build/dist/winget/
+#                 from SIGN_TIMESTAMP_URL=URL when given, waited for up to
+#                 SIGN_TIMEOUT=SECONDS (60); RELEASE_URL=URL (the folder the
+#                 archive will be published in): also the winget manifest,
+#                 build/dist/winget/
 #   make clean    remove build/
 # Under the hood: CMake presets (CMakePresets.json) and ctest. Each program
 # has a tree of its own (build/win64, build/win32), built with the compilers
@@ -68,11 +69,19 @@ screenshot: win64
 	env -u WINEPREFIX scripts/run.sh build/win64/Osprel.exe --screenshot $(CURDIR)/$(SHOT) $(if $(DPI),--dpi $(DPI)) \
 	  $(if $(LONG),--long-values) $(if $(NAMES),--names)
 
-# Signing and the winget manifest only when asked for (see the header).
-DIST_OPTIONS = $(if $(SIGN_PKCS12),--sign-pkcs12 '$(SIGN_PKCS12)') \
-  $(if $(SIGN_PASSWORD_FILE),--sign-password-file '$(SIGN_PASSWORD_FILE)') \
-  $(if $(SIGN_TIMESTAMP_URL),--sign-timestamp-url '$(SIGN_TIMESTAMP_URL)') \
-  $(if $(RELEASE_URL),--release-url '$(RELEASE_URL)')
+# Signing and the winget manifest only when asked for (see the header). The
+# values reach make_dist.py byte for byte: make expands no $ in them
+# ($(value)), and they travel in the environment, where the shell parses
+# nothing of them ("$$DIST_..."); make_dist.py refuses what it cannot use.
+# make would expand them to export them as they are named (a $(shell ...)
+# in one would run): they are not exported.
+DIST_VARIABLES := SIGN_PKCS12 SIGN_PASSWORD_FILE SIGN_TIMESTAMP_URL SIGN_TIMEOUT RELEASE_URL
+unexport $(DIST_VARIABLES)
+$(foreach v,$(DIST_VARIABLES),$(eval dist: export DIST_$(v) := $$(value $(v))))
+dist_option = $(if $(value $(1)),--$(2)="$$DIST_$(1)")
+DIST_OPTIONS = $(call dist_option,SIGN_PKCS12,sign-pkcs12) $(call dist_option,SIGN_PASSWORD_FILE,sign-password-file) \
+  $(call dist_option,SIGN_TIMESTAMP_URL,sign-timestamp-url) $(call dist_option,SIGN_TIMEOUT,sign-timeout) \
+  $(call dist_option,RELEASE_URL,release-url)
 dist: build
 	@dist/make_dist.py build/dist build/win64/Osprel.exe build/win32/Osprel.exe $(strip $(DIST_OPTIONS))
 

@@ -3,26 +3,32 @@
     signed_release_test.py X64_EXE X86_EXE   (tools/show_rows.exe beside X64_EXE)
 At test time openssl makes a throwaway certificate authority, a code-signing
 certificate and a time-stamping authority (served on the loopback address)
-issued by it, and a second authority that issued nothing. make_dist.py signs
+issued by it, and a second authority that issued nothing. `make dist` signs
 the release with a PKCS#12 file and a password file kept outside the build
-tree and writes the winget manifest. Then:
+tree, in a folder whose name holds a quote, a space, a $ and a backslash, and
+writes the winget manifest of an address holding a quote and a $. Then:
   - both programs verify against the authority, with the time stamp, and
     against no other; a program changed by one byte fails
   - the signed programs pass the PE checks and show their rows under Wine
+  - the archive holds the licence beside the programs; the sums cover it
   - neither the password nor the key is in the release or the log
   - the manifest files parse as YAML, hold what the schema requires, agree
-    with the programs' version block, and hash the archive
-  - a signing that cannot be done leaves no release."""
+    with the programs' version block and the licence, and hash the archive
+  - what cannot be used is refused before anything is written; a signing
+    that fails, waits too long or is interrupted leaves no release."""
 import hashlib
 import http.server
 import os
 import secrets
 import shutil
+import signal
+import socket
 import struct
 import subprocess
 import sys
 import tempfile
 import threading
+import time
 import unittest
 import zipfile
 
@@ -35,7 +41,12 @@ import check_pe  # noqa: E402
 MAKE_DIST = os.path.join(ROOT, "dist", "make_dist.py")
 WINE_RUN = os.path.join(ROOT, "cmake", "wine-run.sh")
 ARCHES = ("x64", "x86")
-RELEASE_URL = "https://osprel.invalid/releases/test/"
+# A quote and a $ belong in an address; make and the shell leave both alone.
+RELEASE_URL = "https://osprel.invalid/releases/$name/it's/"
+# What `make dist` hands to make_dist.py, which the caller's make and
+# environment must not name for the runs here.
+MAKE_VARIABLES = ("MAKEFLAGS", "MFLAGS", "MAKELEVEL", "MAKEOVERRIDES", "SIGN_PKCS12", "SIGN_PASSWORD_FILE",
+                  "SIGN_TIMESTAMP_URL", "SIGN_TIMEOUT", "RELEASE_URL")
 RT_VERSION = 16
 
 OPENSSL_CONFIG = """
@@ -141,6 +152,66 @@ class TimeStampServer(http.server.ThreadingHTTPServer):
         threading.Thread(target=self.serve_forever, daemon=True).start()
 
 
+class SilentServer:
+    """A server on the loopback address that takes every connection and
+    never answers; ACCEPTED is set once one has come."""
+
+    def __init__(self):
+        self.socket = socket.create_server(("127.0.0.1", 0))
+        self.url = f"http://127.0.0.1:{self.socket.getsockname()[1]}/"
+        self.accepted = threading.Event()
+        self.held = []
+        threading.Thread(target=self.serve, daemon=True).start()
+
+    def serve(self):
+        while True:
+            try:
+                self.held.append(self.socket.accept()[0])
+            except OSError:
+                return
+            self.accepted.set()
+
+    def close(self):
+        for connection in [self.socket, *self.held]:
+            connection.close()
+
+
+def stop_group(process):
+    """Kills what is left of PROCESS's group, if anything."""
+    try:
+        os.killpg(process.pid, signal.SIGKILL)
+    except ProcessLookupError:
+        pass
+    process.wait()
+
+
+def clear(path):
+    """Removes what is at PATH: a link itself, not its target."""
+    if os.path.islink(path) or os.path.isfile(path):
+        os.remove(path)
+    elif os.path.isdir(path):
+        shutil.rmtree(path)
+
+
+def source_tree(work):
+    """A tree `make dist` runs in as in the source tree (its Makefile, dist/,
+    res/ and LICENSE), with both programs where `make` leaves them."""
+    tree = os.path.join(work, "tree")
+    for arch, folder in (("x64", "win64"), ("x86", "win32")):
+        os.makedirs(os.path.join(tree, "build", folder))
+        os.symlink(PROGRAMS[arch], os.path.join(tree, "build", folder, "Osprel.exe"))
+    for name in ("Makefile", "dist", "res", "LICENSE"):
+        os.symlink(os.path.join(ROOT, name), os.path.join(tree, name))
+    return tree
+
+
+def make_dist_in(tree, **variables):
+    """`make dist` in TREE with VARIABLES on its command line; the programs
+    are taken as they are (-o build)."""
+    env = {k: v for k, v in os.environ.items() if k not in MAKE_VARIABLES}
+    return run("make", "-o", "build", "dist", *(f"{k}={v}" for k, v in variables.items()), cwd=tree, env=env)
+
+
 def version_block(program):
     """{'CompanyName': ..., ...} and (major, minor, build, revision) from a program's version resource."""
     with open(program, "rb") as f:
@@ -171,6 +242,7 @@ class SignedRelease(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.work = tempfile.mkdtemp(prefix="osprel-signing-")
+        cls.addClassCleanup(shutil.rmtree, cls.work)
         work = cls.work
         write_config(work)
         with open(os.path.join(work, "tsa.serial"), "w", encoding="ascii") as f:
@@ -179,36 +251,36 @@ class SignedRelease(unittest.TestCase):
         issue(work, "other", "Another test authority", "authority", authority="other")
         issue(work, "signer", "Osprel test signer", "code_signing")
         issue(work, "tsa", "Throwaway time stamps", "time_stamping")
-        # A password with a space and a quote, as the first line of its file.
+        # A password with a space and a quote, as the first line of its file;
+        # both files in a folder that make and the shell would mangle.
         cls.password = f"test pass'{secrets.token_hex(8)}"
-        cls.password_file = os.path.join(work, "password.txt")
+        keys = os.path.join(work, "keys it's $HOME \\ here")
+        os.mkdir(keys)
+        cls.password_file = os.path.join(keys, "password.txt")
         with open(cls.password_file, "w", encoding="ascii") as f:
             f.write(cls.password + "\n")
-        cls.pkcs12 = os.path.join(work, "signer.p12")
+        cls.pkcs12 = os.path.join(keys, "signer.p12")
         openssl(work, "pkcs12", "-export", "-in", "signer.pem", "-inkey", "signer.key", "-out", cls.pkcs12,
                 "-passout", f"file:{cls.password_file}")
         openssl(work, "pkey", "-in", "signer.key", "-outform", "DER", "-out", "signer.der")
         with open(os.path.join(work, "signer.der"), "rb") as f:
             cls.key = f.read()
         cls.tsa = TimeStampServer(work)
+        cls.addClassCleanup(cls.tsa.shutdown)
 
-        cls.out = os.path.join(work, "dist")
-        made = cls.make_dist(cls.out, "--sign-pkcs12", cls.pkcs12, "--sign-password-file", cls.password_file,
-                             "--sign-timestamp-url", cls.tsa.url, "--release-url", RELEASE_URL)
+        tree = source_tree(work)
+        cls.out = os.path.join(tree, "build", "dist")
+        made = make_dist_in(tree, SIGN_PKCS12=cls.pkcs12, SIGN_PASSWORD_FILE=cls.password_file,
+                            SIGN_TIMESTAMP_URL=cls.tsa.url, RELEASE_URL=RELEASE_URL)
         cls.log = made.stdout + made.stderr
         if made.returncode:
-            raise AssertionError(f"make_dist.py failed:\n{cls.log}")
+            raise AssertionError(f"make dist failed:\n{cls.log}")
         cls.programs = {arch: os.path.join(cls.out, arch, "Osprel.exe") for arch in ARCHES}
         cls.archive = next(os.path.join(cls.out, n) for n in os.listdir(cls.out) if n.endswith(".zip"))
 
-    @classmethod
-    def tearDownClass(cls):
-        cls.tsa.shutdown()
-        shutil.rmtree(cls.work)
-
     @staticmethod
-    def make_dist(out, *options):
-        return run(sys.executable, MAKE_DIST, out, PROGRAMS["x64"], PROGRAMS["x86"], *options)
+    def make_dist(out, *options, **popen):
+        return run(sys.executable, MAKE_DIST, out, PROGRAMS["x64"], PROGRAMS["x86"], *options, **popen)
 
     def verify(self, program, authority):
         return run("osslsigncode", "verify", "-CAfile", os.path.join(self.work, f"{authority}.pem"),
@@ -244,20 +316,28 @@ class SignedRelease(unittest.TestCase):
                 self.assertNotEqual(result.returncode, 0)
                 self.assertIn("MISMATCH", result.stdout)
 
-    def test_release_holds_the_signed_programs_and_their_sums(self):
+    def test_release_holds_the_signed_programs_the_licence_and_their_sums(self):
         names = sorted(os.path.relpath(os.path.join(d, n), self.out) for d, _, files in os.walk(self.out)
                        for n in files)
         archive = os.path.basename(self.archive)
-        self.assertEqual(names, sorted([archive, "SHA256SUMS", "x64/Osprel.exe", "x86/Osprel.exe",
-                                        "winget/Osprel.Osprel.yaml", "winget/Osprel.Osprel.installer.yaml",
+        released = ["LICENSE", "x64/Osprel.exe", "x86/Osprel.exe"]
+        self.assertEqual(names, sorted([archive, "SHA256SUMS", *released, "winget/Osprel.Osprel.yaml",
+                                        "winget/Osprel.Osprel.installer.yaml",
                                         "winget/Osprel.Osprel.locale.en-US.yaml"]))
+        with open(os.path.join(ROOT, "LICENSE"), encoding="ascii") as f:
+            licence = f.read()
+        self.assertEqual(licence.splitlines()[:3], ["MIT License", "", "Copyright (c) 2026 the Osprel developers"])
         with zipfile.ZipFile(self.archive) as z:
-            for arch, program in self.programs.items():
-                with open(program, "rb") as f:
-                    self.assertEqual(z.read(f"{arch}/Osprel.exe"), f.read(), arch)
+            self.assertEqual(z.namelist(), ["README.txt", *released])
+            # Lines as Notepad shows them, as in README.txt.
+            self.assertEqual(z.read("LICENSE"), licence.replace("\n", "\r\n").encode())
+            self.assertIn(b"MIT licence, in LICENSE", z.read("README.txt"))
+            for name in released:
+                with open(os.path.join(self.out, name), "rb") as f:
+                    self.assertEqual(z.read(name), f.read(), name)
         result = run("sha256sum", "-c", "SHA256SUMS", cwd=self.out)
         self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
-        self.assertEqual(len(result.stdout.splitlines()), 3)
+        self.assertEqual(sorted(result.stdout.splitlines()), sorted(f"{n}: OK" for n in [archive, *released]))
 
     def test_no_password_or_key_in_the_release_or_the_log(self):
         with open(self.pkcs12, "rb") as f:
@@ -367,7 +447,8 @@ class SignedRelease(unittest.TestCase):
                 self.assertEqual(locale["PackageVersion"], ".".join(map(str, version)))
                 self.assertEqual(locale["Publisher"], strings["CompanyName"])
                 self.assertEqual(locale["ShortDescription"], strings["FileDescription"])
-                self.assertEqual(locale["License"], strings["LegalCopyright"])
+                self.assertEqual(locale["License"], "MIT")
+                self.assertEqual(locale["Copyright"], strings["LegalCopyright"])
                 self.assertEqual(locale["PackageName"], strings["InternalName"])
                 self.assertEqual(os.path.basename(self.archive), f"{strings['InternalName']}-{locale['PackageVersion']}.zip")
 
@@ -398,35 +479,144 @@ class UnsignedAndRefused(unittest.TestCase):
         with open(build_key, "wb") as f:
             f.write(b"not a key")
         self.addCleanup(os.remove, build_key)
-        cases = [  # name | options | what the message says
-            ("certificate without its password", ["--sign-pkcs12", password], "needs both"),
-            ("password without a certificate", ["--sign-password-file", password], "needs both"),
-            ("time stamp without a certificate", ["--sign-timestamp-url", "http://127.0.0.1:9/"], "for a signed"),
+        users = os.path.join(self.work, "users")
+        os.mkdir(users)
+        with open(os.path.join(users, "notes.txt"), "w", encoding="ascii") as f:
+            f.write("the user's own\n")
+        tree = source_tree(self.work)
+        made = os.path.join(tree, "build", "dist")
+        web = "https://osprel.invalid/releases/"
+        # name | make_dist.py's options, or make's variables | what the message says |
+        # what is at the release folder before (a link to a folder of the user's, a file)
+        cases = [
+            ("certificate without its password", ["--sign-pkcs12", password], "needs both", None),
+            ("password without a certificate", ["--sign-password-file", password], "needs both", None),
+            ("time stamp without a certificate", ["--sign-timestamp-url", "http://127.0.0.1:9/"], "for a signed", None),
+            ("no time at all", ["--sign-timeout", "0"], "seconds from 1 to 600", None),
+            ("a second too long", ["--sign-timeout", "601"], "seconds from 1 to 600", None),
+            ("the longest time, then an address", ["--sign-timeout", "600", "--release-url", "ftp://osprel.invalid/"],
+             "not an http", None),
             ("key in the build tree", ["--sign-pkcs12", build_key, "--sign-password-file", password],
-             "builds delete"),
-            ("release address not on the web", ["--release-url", "ftp://osprel.invalid/"], "not an http"),
+             "builds delete", None),
+            ("release address not on the web", ["--release-url", "ftp://osprel.invalid/"], "not an http", None),
+            ("a fragment the archive's name would join", ["--release-url", web + "#frag"], "fragment", None),
+            ("an address ending in #", ["--release-url", web + "v1.5#"], "fragment", None),
+            ("a query the archive's name would join", ["--release-url", web + "?folder=v1.5"], "query", None),
+            ("an address ending in ?", ["--release-url", web + "v1.5?"], "query", None),
+            ("a time-stamp server with a fragment", ["--sign-timestamp-url", "http://127.0.0.1:9/ts#x"], "fragment",
+             None),
+            ("a space", ["--release-url", web + "v 1.5/"], "write it as %20", None),
+            ("a backslash", ["--release-url", web + "v1.5\\"], "write it as %5C", None),
+            ("a % with one digit", ["--release-url", web + "v1.5%2"], "two hexadecimal digits", None),
+            ("a letter outside ASCII", ["--release-url", web + "v1.5\u00e9/"], "write it as %C3%A9", None),
+            # Through the Makefile: the shell runs nothing of a value, and make
+            # expands no $ in it.
+            ("a quote and a command, through make", {"RELEASE_URL": web + "'; touch injected; '"},
+             "write it as %20", None),
+            ("a command for make, through make", {"RELEASE_URL": web + "$(shell touch injected)"},
+             "write it as %20", None),
+            ("a quote and a $ in a key, through make",
+             {"SIGN_PKCS12": "/nonexistent/it's $name.p12", "SIGN_PASSWORD_FILE": password},
+             "/nonexistent/it's $name.p12: no such file", None),
+            ("release folder a link to a folder of the user's", [], "symbolic link", "link"),
+            ("release folder a file", [], "not a folder", "file"),
+            ("release folder a link, through make", {}, "symbolic link", "link"),
         ]
-        for name, options, message in cases:
+        for name, options, message, there in cases:
             with self.subTest(name):
-                result = SignedRelease.make_dist(self.out, *options)
+                out = made if isinstance(options, dict) else self.out
+                clear(out)
+                if there == "link":
+                    os.symlink(users, out)
+                elif there == "file":
+                    with open(out, "w", encoding="ascii") as f:
+                        f.write("a file\n")
+                before = sorted(os.listdir(tree)), sorted(os.listdir(users))
+                if isinstance(options, dict):
+                    result = make_dist_in(tree, **options)
+                else:
+                    result = SignedRelease.make_dist(self.out, *options)
                 self.assertEqual(result.returncode, 2, result.stdout)
                 self.assertIn(message, result.stderr)
-                self.assertFalse(os.path.exists(self.out))
+                self.assertEqual(len([line for line in result.stderr.splitlines() if "error:" in line]), 1,
+                                 result.stderr)
+                self.assertEqual((sorted(os.listdir(tree)), sorted(os.listdir(users))), before)
+                if there == "link":
+                    self.assertEqual(os.readlink(out), users)
+                elif there == "file":
+                    with open(out, encoding="ascii") as f:
+                        self.assertEqual(f.read(), "a file\n")
+                else:
+                    self.assertFalse(os.path.lexists(out))
+        with open(os.path.join(users, "notes.txt"), encoding="ascii") as f:
+            self.assertEqual(f.read(), "the user's own\n")
 
-    def test_a_signing_that_fails_leaves_no_release(self):
+    def self_signed(self):
+        """A PKCS#12 file of a self-signed code-signing certificate and its
+        password file."""
         password = os.path.join(self.work, "password.txt")
         with open(password, "w", encoding="ascii") as f:
-            f.write("wrong password 7f3a\n")
+            f.write("the right one\n")
         pkcs12 = os.path.join(self.work, "signer.p12")
         write_config(self.work)
         issue(self.work, "signer", "Osprel test signer", "code_signing", authority="signer")
         openssl(self.work, "pkcs12", "-export", "-in", "signer.pem", "-inkey", "signer.key", "-out", pkcs12,
-                "-passout", "pass:the right one")
-        result = SignedRelease.make_dist(self.out, "--sign-pkcs12", pkcs12, "--sign-password-file", password)
-        self.assertEqual(result.returncode, 1)
-        self.assertIn("could not sign", result.stderr)
-        self.assertNotIn("wrong password", result.stdout + result.stderr)
-        self.assertFalse(os.path.exists(self.out))
+                "-passout", f"file:{password}")
+        return pkcs12, password
+
+    def test_a_signing_that_fails_leaves_no_release(self):
+        pkcs12, password = self.self_signed()
+        wrong = os.path.join(self.work, "wrong.txt")
+        with open(wrong, "w", encoding="ascii") as f:
+            f.write("not the password 7f3a\n")
+        silent = SilentServer()
+        self.addCleanup(silent.close)
+        # name | password file | more options | what the message says (osslsigncode's own words too)
+        cases = [
+            ("wrong password", wrong, [], ["could not sign", "Wrong password?"]),
+            ("a time-stamp server that never answers", password,
+             ["--sign-timestamp-url", silent.url, "--sign-timeout", "3"],
+             [f"the time-stamp server {silent.url} did not answer within 3 seconds"]),
+        ]
+        for name, password_file, options, messages in cases:
+            with self.subTest(name):
+                started = time.monotonic()
+                result = SignedRelease.make_dist(self.out, "--sign-pkcs12", pkcs12, "--sign-password-file",
+                                                 password_file, *options, timeout=120)
+                self.assertLess(time.monotonic() - started, 30)
+                self.assertEqual(result.returncode, 1, result.stdout + result.stderr)
+                for message in messages:
+                    self.assertIn(message, result.stderr)
+                self.assertIn("no release made", result.stderr)
+                self.assertNotIn("Traceback", result.stderr)
+                self.assertNotIn("7f3a", result.stdout + result.stderr)
+                self.assertFalse(os.path.lexists(self.out))
+
+    def test_an_interrupted_signing_leaves_no_release(self):
+        pkcs12, password = self.self_signed()
+        # name | signal | to the whole process group, as Ctrl+C in a terminal does
+        cases = [("Ctrl+C", signal.SIGINT, True), ("TERM to make_dist.py", signal.SIGTERM, False)]
+        for name, number, group in cases:
+            with self.subTest(name):
+                silent = SilentServer()
+                self.addCleanup(silent.close)
+                command = [sys.executable, MAKE_DIST, self.out, PROGRAMS["x64"], PROGRAMS["x86"], "--sign-pkcs12",
+                           pkcs12, "--sign-password-file", password, "--sign-timestamp-url", silent.url]
+                # A terminal's signals as they are, whatever the test's caller ignores.
+                running = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
+                                           start_new_session=True,
+                                           preexec_fn=lambda: signal.signal(signal.SIGINT, signal.SIG_DFL))
+                self.addCleanup(stop_group, running)
+                self.assertTrue(silent.accepted.wait(60), "osslsigncode never asked for a time stamp")
+                (os.killpg if group else os.kill)(running.pid, number)
+                _, errors = running.communicate(timeout=30)
+                self.assertEqual(running.returncode, 128 + number, errors)
+                self.assertIn("interrupted", errors)
+                self.assertNotIn("Traceback", errors)
+                self.assertFalse(os.path.lexists(self.out))
+                # Nothing of the run is left running: osslsigncode was stopped with it.
+                with self.assertRaises(ProcessLookupError):
+                    os.killpg(running.pid, 0)
 
 
 if __name__ == "__main__":
