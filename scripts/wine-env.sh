@@ -128,7 +128,9 @@ wine32=$(wine32_state)
 # the space ending 16 MB above 2 GB (room for the stack, which the emulator
 # puts at its top), a 32-bit cmd.exe takes 4 s instead of 100.
 if [ "$wine32" = emulated ]; then export QEMU_RESERVED_VA=${QEMU_RESERVED_VA:-0x81000000}; fi
-if [ -x "$wine64_loader" ] && [ "$wine32" != native ]; then
+# Only in place of Debian's own `wine`: a Wine or a wrapper the caller put
+# first on PATH is theirs.
+if [ -x "$wine64_loader" ] && [ "$wine32" != native ] && [ "$(command -v wine)" = /usr/bin/wine ]; then
   wine64_shims=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/wine64
   case ":$PATH:" in
     *":$wine64_shims:"*) ;;
