@@ -98,12 +98,13 @@ CWinApp* AfxGetApp()
     return theApplication;
 }
 
-int AfxWinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
+int AfxWinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
 {
     CWinApp* app = AfxGetApp();
     if (!app)
         return -1;
     app->m_hInstance = instance;
+    app->m_lpCmdLine = commandLine;
     if (app->m_appName.IsEmpty())
         app->m_appName = ExecutableBaseName(instance);
     if (!app->InitInstance())

@@ -25,8 +25,10 @@ TEST(AfxWinMain, StartsTheOneApplicationObject)
     EXPECT_EQ(AfxGetApp(), &testApp);
     testApp.onInitInstance = [] { return false; };
     const HINSTANCE module = GetModuleHandleA(nullptr);
-    EXPECT_EQ(AfxWinMain(module, nullptr, const_cast<char*>(""), SW_SHOW), 0);
+    char commandLine[] = "--first \"second argument\"";
+    EXPECT_EQ(AfxWinMain(module, nullptr, commandLine, SW_SHOW), 0);
     EXPECT_EQ(testApp.m_hInstance, module);
+    EXPECT_EQ(testApp.m_lpCmdLine, commandLine);
     EXPECT_STREQ(testApp.m_appName, "afx_tests") << "named after the executable";
 }
 
@@ -72,7 +74,7 @@ TEST(AfxWinMain, NamedAfterTheWholeFileNameOfAnyPath)
         {"one byte too long for the buffer", PathOf(MAX_PATH, "Osprel"), true, "Osprel"},
         {"cut without a zero (XP)", PathOf(300, "Long Name.exe"), false, "Long Name"},
         {"cut with a zero in the last byte", PathOf(300, "Long Name.exe"), true, "Long Name"},
-        {"cut twice", PathOf(3 * MAX_PATH, "Osprel.1.5.exe"), false, "Osprel.1.5"},
+        {"cut twice", PathOf(size_t{3} * MAX_PATH, "Osprel.1.5.exe"), false, "Osprel.1.5"},
         {"no extension", PathOf(1000, "Osprel"), false, "Osprel"},
         {"a path of 32,767 characters", PathOf(32767, "Osprel.exe"), false, "Osprel"},
         {"no path", "", false, ""},
