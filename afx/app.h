@@ -35,6 +35,7 @@ public:
 
     CWnd* m_pMainWnd = nullptr;
     HINSTANCE m_hInstance = nullptr;
+    LPSTR m_lpCmdLine = nullptr;   // the command line after the program's name, as WinMain is given it
     CString m_appName;
 
 protected:

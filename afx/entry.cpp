@@ -9,9 +9,13 @@
 // compiler expects of any start-up: run the static constructors, from the
 // list the linker gathers, before WinMain. exit() then runs the destructors
 // registered with atexit and ends the process with WinMain's result.
-// atexit itself is the start-up code's in MinGW-w64, so it is defined here.
+// atexit itself is the start-up code's in MinGW-w64, so it is defined here,
+// and so are operator new and delete, which the C++ library would otherwise
+// bring (delete for the deleting destructors of every class with a virtual
+// destructor).
 #include "afx/win32.h"
 
+#include <cstddef>
 #include <cstdlib>
 
 // Names the linker and the C runtime chose, reserved to them.
@@ -66,6 +70,26 @@ int ShowCommand()
 extern "C" int __cdecl atexit(void(__cdecl* function)())
 {
     return _onexit(reinterpret_cast<_onexit_t>(reinterpret_cast<void (*)()>(function))) ? 0 : -1;
+}
+
+// Memory from msvcrt's heap, as the C++ library's operators take it; where
+// none is left the program ends, as there are no exceptions to throw.
+void* operator new(std::size_t size)
+{
+    void* memory = std::malloc(size ? size : 1);
+    if (!memory)
+        std::abort();
+    return memory;
+}
+
+void operator delete(void* memory) noexcept
+{
+    std::free(memory);
+}
+
+void operator delete(void* memory, std::size_t) noexcept
+{
+    std::free(memory);
 }
 
 // Windows starts a 32-bit program with its stack aligned to 4 bytes only.

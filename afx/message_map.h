@@ -136,16 +136,6 @@ constexpr MessageEntry OnWmQueryDragIcon()
             }};
 }
 
-// Any other message, the program's own included: the handler unpacks the
-// parameters itself and its answer goes back to the sender.
-template <auto handler>
-constexpr MessageEntry OnMessage(UINT message)
-{
-    return {message, false, 0, [](CCmdTarget& t, const Message& m) {
-                return (detail::Target<handler>(t).*handler)(m.wParam, m.lParam);
-            }};
-}
-
 // WM_COMMAND from a menu, an accelerator or a button click with identifier `id`.
 template <auto handler>
 constexpr MessageEntry OnCommand(UINT id)

@@ -96,7 +96,7 @@ SEEDS = {
     **{f"terminal_server_on_{version.replace('.', '_') or 'empty'}":
        registry(BOTH_KEYS, record("CurrentVersion", REG_SZ, sz(version)), record("ProductType", REG_SZ, sz("ServerNT")),
                 record("ProductSuite", REG_MULTI_SZ, multi_sz("Terminal Server", "DataCenter")))
-       for version in ("4.0", "3.51", "5.0", "6.3", "10.0", "40.1", "04", "4a", "")},
+       for version in ("4.0", "3.51", "5.0", "6.3", "10.0", "40.1", "04", "4a", "", "4.0.1381", "5.0.4")},
     "suite_first_empty": registry(BOTH_KEYS, record("ProductType", REG_SZ, sz("WinNT")),
                                   record("ProductSuite", REG_MULTI_SZ, multi_sz("", "Enterprise"))),
     "suite_300_bytes": registry(BOTH_KEYS, record("ProductType", REG_SZ, sz("ServerNT")),
@@ -110,6 +110,9 @@ SEEDS = {
     "windows10_pro_build_after_zero": windows("Windows 10 Pro", b"19045\x0022631"),
     "windows10_enterprise_twice": windows("Windows 10 Enterprise Windows 10", sz("26100")),
     "windows100_not_a_word": windows("Windows 100 Windows 10X  Windows 10", sz("22000")),
+    "windows10_name_255_bytes_no_zero": registry(BOTH_KEYS,
+                                                 record("ProductName", REG_BINARY, b"n" * 244 + b" Windows 10"),
+                                                 record("CurrentBuildNumber", REG_SZ, sz("22631"))),
     "windows10_without_build": registry(BOTH_KEYS, record("ProductName", REG_SZ, sz("Windows 10"))),
 }
 for length in (0, 3, 4, 5, 8):

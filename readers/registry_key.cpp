@@ -2,7 +2,6 @@
 #include "readers/registry_key.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace {
 
@@ -47,9 +46,14 @@ bool RegistryKey::QueryText(const char* valueName, CString& text) const
     if (RegQueryValueExA(m_key, valueName, nullptr, nullptr, buffer, &size) != ERROR_SUCCESS)
         return false;
     // A well-behaved registry never reports more than it was offered; a
-    // misbehaving one must not take the read past the buffer.
-    const char* chars = reinterpret_cast<const char*>(buffer);
-    text = CString(chars, static_cast<int>(strnlen(chars, std::min(size, kTextRoomOffered))));
+    // misbehaving one must not take the read past the buffer. The bytes up
+    // to the first zero are counted here: strnlen would come from MinGW-w64's
+    // own library, with the unwinding tables the 32-bit program leaves out.
+    const DWORD end = std::min(size, kTextRoomOffered);
+    DWORD length = 0;
+    while (length < end && buffer[length])
+        ++length;
+    text = CString(reinterpret_cast<const char*>(buffer), static_cast<int>(length));
     return true;
 }
 

@@ -5,6 +5,9 @@
   - address-space randomisation: DYNAMIC_BASE with its relocations kept;
     64-bit: HIGH_ENTROPY_VA and LARGE_ADDRESS_AWARE as well
   - no-execute: NX_COMPAT, and no section both writable and executable
+  - 32-bit: no .eh_frame section; its unwinding tables serve only exceptions,
+    which the programs do not have (64-bit Windows unwinds every program with
+    .pdata and .xdata, so those stay)
   - a subsystem version and an OS version the oldest Windows it is meant
     for accepts: 4.0 (Windows NT 4.0) for x86, 5.2 (Windows XP x64 and
     Server 2003) for x64
@@ -71,9 +74,21 @@ class Image:
         self.subsystem_version = (optional.MajorSubsystemVersion, optional.MinorSubsystemVersion)
         self.subsystem, self.dll_characteristics = optional.Subsystem, optional.DllCharacteristics
         # (name, RVA, size, file offset, flags) of each section.
-        self.sections = [(s.Name.rstrip(b"\0").decode(errors="replace"), s.VirtualAddress,
+        self.sections = [(self.section_name(data, s.Name), s.VirtualAddress,
                           max(s.Misc_VirtualSize, s.SizeOfRawData), s.PointerToRawData, s.Characteristics)
                          for s in self.pe.sections]
+
+    def section_name(self, data, raw):
+        """A section's name. One longer than the header's 8 bytes (".eh_frame") is there as "/N": N is
+        its offset in the COFF string table, which follows the symbol table (GNU ld writes them so, and
+        strip keeps the table for them)."""
+        name = raw.rstrip(b"\0").decode(errors="replace")
+        header = self.pe.FILE_HEADER
+        if not re.fullmatch(r"/\d+", name) or not header.PointerToSymbolTable:
+            return name
+        start = header.PointerToSymbolTable + header.NumberOfSymbols * 18 + int(name[1:])
+        end = data.find(b"\0", start)
+        return data[start:end].decode(errors="replace") if 0 <= start < end else name
 
     def directory(self, index):
         """(RVA, size) of data directory `index`, (0, 0) where the header has none."""
@@ -158,6 +173,10 @@ def check(image, import_table=None):
     for name, _, _, _, section_flags in image.sections:
         if section_flags & SCN_MEM_WRITE and section_flags & SCN_MEM_EXECUTE:
             yield "W^X", f"section {name} is both writable and executable"
+    if not image.wide:
+        for name, _, size, _, _ in image.sections:
+            if name == ".eh_frame":
+                yield "EH_FRAME", f"section .eh_frame, {size} bytes of unwinding tables for exceptions"
     if tuple(image.subsystem_version) > subsystem_version:
         yield "SUBSYSTEM_VERSION", (f"subsystem version {image.subsystem_version[0]}.{image.subsystem_version[1]}: "
                                     f"the loader of Windows {oldest} ({arch}) refuses it")

@@ -76,6 +76,12 @@ const ReaderCase kCases[] = {
     WindowsName("NotAWordBefore", "MyWindows 10", "22631", "MyWindows 10"),
     WindowsName("BuildNotDigits", "Windows 10 Pro", "22631.1", "Windows 10 Pro"),
     WindowsName("BuildEmpty", "Windows 10 Pro", "", "Windows 10 Pro"),
+    // All the 255 bytes offered, without a terminating zero, renamed up to the
+    // last byte (binary: RegSetValueExA stores a text's zero when one follows it).
+    {"Windows11Name255BytesNoZero",
+     {Text(CV, "CurrentVersion", "6.3"), {CV, "ProductName", kBinary, std::string(244, 'n') + " Windows 10"},
+      Text(CV, "CurrentBuildNumber", "22631")},
+     {{"VersionText", std::string(244, 'n') + " Windows 11"}, {"BuildNumber", "22631"}}},
     {"BuildMissing", {Text(CV, "ProductName", "Windows 10 Pro")}, {{"VersionText", "Windows 10 Pro"}}},
     {"VersionNumberNotRenamed", {Text(CV, "CurrentVersion", "Windows 10"), Text(CV, "CurrentBuildNumber", "22631")},
      {{"VersionText", "Windows 10"}, {"BuildNumber", "22631"}}},
@@ -132,6 +138,8 @@ const ReaderCase kCases[] = {
     Edition("VersionWithoutDot", "4", "ServerNT", kTerminalServer, "Windows Terminal Server Edition"),
     Edition("VersionLeadingZero", "04.0", "ServerNT", kTerminalServer, "Windows Terminal Server Edition"),
     Edition("VersionFiveWithoutDot", "5", "ServerNT", kTerminalServer, "Windows NT Server"),
+    Edition("VersionWithBuild", "4.0.1381", "ServerNT", kTerminalServer, "Windows Terminal Server Edition"),
+    Edition("VersionFiveWithTwoDots", "5.0.4", "ServerNT", kTerminalServer, "Windows NT Server"),
     Edition("Server2003", "5.2", "ServerNT", kTerminalServer, "Windows NT Server"),
     Edition("VersionTen", "10.0", "ServerNT", kTerminalServer, "Windows NT Server"),
     Edition("VersionForty", "40.1", "ServerNT", kTerminalServer, "Windows NT Server"),

@@ -1,6 +1,6 @@
 // A window's text, whole and in any script: read as UTF-16, sized by the
 // window's own count, across process boundaries too; and the same as UTF-8.
-// Header only, for the tests, the tools and the bench alike.
+// Header only, for the tests and the bench alike.
 #pragma once
 
 #include <windows.h>
