@@ -53,7 +53,8 @@ server_running() {
 # programs itself and hands a 32-bit one to the 32-bit loader.
 #   wine32_state      native, emulated or none: how this machine runs Wine's
 #                     32-bit loader (a working loader with an enabled i386
-#                     handler registered is emulated); $wine32 holds it
+#                     handler registered, or run by qemu, is emulated);
+#                     $wine32 holds it
 #   wine32_ready      whether 32-bit programs can run under Wine here;
 #                     where not, says why and what would help
 #   pe_64bit EXE      whether EXE is a 64-bit Windows program
@@ -81,9 +82,18 @@ i386_handler() {
 # binfmt_misc, mounted or only known to the kernel (the install step mounts it).
 binfmt_offered() { [ -e "$binfmt_dir/register" ] || grep -qw binfmt_misc /proc/filesystems; }
 
+# Emulated: an enabled handler for i386 programs is registered, or, where
+# binfmt_misc is not mounted (a chroot whose /proc was bound without it) and
+# no handler can be seen, the kernel still sends the loader through one:
+# qemu, told QEMU_VERSION, prints its own version instead of starting it.
+wine32_emulated() {
+  i386_handler >/dev/null ||
+    QEMU_VERSION=1 timeout 60 "$wine32_loader" --version 2>/dev/null | grep -q '^qemu-'
+}
+
 wine32_state() {
   if ! wine32_runs; then echo none
-  elif i386_handler >/dev/null; then echo emulated
+  elif wine32_emulated; then echo emulated
   else echo native
   fi
 }

@@ -18,8 +18,12 @@ trap 'rm -rf "$work"' EXIT
 # 32-bit Windows program (only its PE header is read before the refusal).
 printf '#!/bin/sh\necho "cannot execute binary file: Exec format error" >&2\nexit 126\n' >"$work/loader-fails"
 printf '#!/bin/sh\necho wine-8.0\n' >"$work/loader-runs"
+# Run by qemu, whose handler a chroot without binfmt_misc does not show: qemu
+# answers QEMU_VERSION itself.
+printf '#!/bin/sh\n[ -z "${QEMU_VERSION:-}" ] || { echo "qemu-i386 version 7.2.22"; exit 0; }\necho wine-8.0\n' \
+  >"$work/loader-qemu"
 printf '#!/bin/sh\nexit 0\n' >"$work/emulator"
-chmod +x "$work/loader-fails" "$work/loader-runs" "$work/emulator"
+chmod +x "$work/loader-fails" "$work/loader-runs" "$work/loader-qemu" "$work/emulator"
 python3 - "$work/program32.exe" <<'EOF'
 import struct, sys
 header = bytearray(0x100)
@@ -53,6 +57,7 @@ cases=(
   "kernel without 32-bit support|loader-fails|none|none|yes|kernel runs no 32-bit Linux programs, and no emulator is registered"
   "runs natively|loader-runs|none|native|no|"
   "runs through a registered emulator|loader-runs|enabled|emulated|yes|"
+  "runs through an emulator binfmt_misc does not show|loader-qemu|none|emulated|yes|"
   "an emulator that does not run it|loader-fails|enabled|none|yes|does not run Wine's 32-bit loader"
   "a disabled emulator|loader-fails|disabled|none|yes|no emulator is registered"
   "32-bit half not installed|absent|none|none|yes|is not installed"
@@ -98,6 +103,7 @@ line+=":$work/emulator:F"
 registrations=(
   "runs natively|loader-runs|none|0||absent"
   "runs through a registered emulator|loader-runs|enabled|0||enabled"
+  "runs through an emulator binfmt_misc does not show|loader-qemu|none|0||absent"
   "an emulator that does not run it|loader-fails|enabled|1||enabled"
   "a disabled emulator|loader-fails|disabled|1||disabled"
   "kernel without 32-bit support|loader-fails|none|1|$line|-1"
