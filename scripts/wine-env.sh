@@ -13,7 +13,8 @@
 #                     .osprel-made (.osprel-ready from older versions)
 #   server_running DIR  whether a Wine server runs for the prefix DIR (a
 #                     symbolic link to a prefix is the same prefix)
-# and, below, which of Wine's two loaders the scripts start.
+# and, below, which of Wine's two loaders the scripts start, and whether they
+# keep the caller's TMPDIR.
 
 wine_env() {
   WINEPREFIX=$(realpath -m "$1")
@@ -138,3 +139,26 @@ if [ -x "$wine64_loader" ] && [ "$wine32" != native ]; then
     *) export PATH="$wine64_shims:$PATH" ;;
   esac
 fi
+
+# ---- TMPDIR ------------------------------------------------------------------
+# Debian's Wine keeps a prefix's server in a folder below TMPDIR (/tmp when it
+# is not set), named in the prefix's `wineserver` file. Debian 13's (10.0)
+# ends at once, server and programs alike, with "free(): invalid pointer"
+# whenever TMPDIR is set, even to /tmp. There the scripts, and every Wine
+# program they start, run without it: all of a prefix's programs then find
+# the one server below /tmp. Where Wine takes TMPDIR it is kept.
+#   wine_takes_tmpdir  whether Wine's server starts with TMPDIR set
+wine_takes_tmpdir() {
+  local scratch status name
+  command -v wineserver >/dev/null || return 0
+  scratch=$(mktemp -d) || return 0
+  # -k in an empty prefix: finds its server's folder, and no server there.
+  # Quiet, the shell's word for a program that aborted included.
+  status=$(exec 2>/dev/null; WINEPREFIX=$scratch timeout 20 wineserver -k >/dev/null; echo $?)
+  # The server's folder this made for the empty prefix, and nothing else.
+  name=$(cat "$scratch/wineserver" 2>/dev/null)
+  [[ $name =~ ^wine-[A-Za-z0-9]{6}$ ]] && rm -rf "${TMPDIR:-/tmp}/$name"
+  rm -rf "$scratch"
+  [ $status -lt 124 ]   # not a time-out or a signal (SIGABRT: 134)
+}
+if [ -n "${TMPDIR+set}" ] && ! wine_takes_tmpdir; then unset TMPDIR; fi

@@ -122,6 +122,25 @@ for row in "${registrations[@]}"; do
   [ "$status" = 0 ] || [ -n "$said" ] || check "registration, $name" "a reason" "one" ""
 done
 
-total=$(( ${#cases[@]} + ${#registrations[@]} ))
+# TMPDIR: kept where Wine's server starts with it, dropped where it aborts
+# (Debian 13's Wine); either way the folder the check's server made below it
+# is gone, and the caller's files there are not.
+# Case | what the stand-in server does with TMPDIR set | TMPDIR the scripts keep
+tmpdirs=(
+  "a Wine that takes TMPDIR|exit 1|$work/tmp"
+  "a Wine that aborts with TMPDIR|kill -ABRT \$\$|unset"
+)
+for row in "${tmpdirs[@]}"; do
+  IFS='|' read -r name action kept <<<"$row"
+  rm -rf "$work/bin" "$work/tmp" && mkdir "$work/bin" "$work/tmp" && echo "the caller's" >"$work/tmp/keep.txt"
+  printf '#!/bin/sh\nmkdir "${TMPDIR:-/tmp}/wine-Ab12Cd" && echo wine-Ab12Cd >"$WINEPREFIX/wineserver"\n[ -z "${TMPDIR+set}" ] || %s\nexit 1\n' \
+    "$action" >"$work/bin/wineserver"
+  chmod +x "$work/bin/wineserver"
+  found=$(TMPDIR=$work/tmp PATH=$work/bin:/usr/bin:/bin bash -c ". '$root/scripts/wine-env.sh' && echo \"\${TMPDIR-unset}\"" 2>&1)
+  check "TMPDIR, $name" "the scripts' TMPDIR" "$kept" "$found"
+  check "TMPDIR, $name" "left in TMPDIR" keep.txt "$(ls -A "$work/tmp")"
+done
+
+total=$(( ${#cases[@]} + ${#registrations[@]} + ${#tmpdirs[@]} ))
 echo "$((total - ${#failed[@]})) passed, ${#failed[@]} failed"
 [ ${#failed[@]} = 0 ]
