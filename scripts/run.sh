@@ -220,9 +220,13 @@ rm -rf "$out"
 [ $status = 0 ] || exit $status
 printf '%s\n' "$rows" | grep -v '^window '
 
-# A click on the caption makes the window active, as a user's first click would.
+# A click in the window makes it active, as a user's first click would: in
+# the middle, on the rows, which take no clicks. Not on the caption: where
+# the window manager draws it (a user's prefix), Wine 10 does not take the
+# focus that a click there hands it, and Esc goes to the window manager.
 read -r _ x y w h <<<"$(printf '%s\n' "$rows" | grep '^window ')"
-xdotool mousemove $((x + w / 2)) $((y + 8)) click 1
+click() { xdotool mousemove $((x + w / 2)) $((y + h / 2)) click 1; }
+click
 sleep 0.5   # let the active caption's paint reach the screen
 import -window root "$shot.full.png"
 convert "$shot.full.png" -crop "${w}x${h}+${x}+${y}" +repage "$shot"
@@ -231,9 +235,9 @@ echo "Screenshot: $shot"
 
 # Another program of the prefix's Wine server (on another display) can take
 # the foreground and with it the key: then, as a user would, click the
-# caption again and press Esc again.
+# window again and press Esc again.
 for attempt in 1 2 3; do
-  [ $attempt = 1 ] || { xdotool mousemove $((x + w / 2)) $((y + 8)) click 1; sleep 0.3; }
+  [ $attempt = 1 ] || { click; sleep 0.3; }
   xdotool key Escape
   for _ in $(seq 40); do
     kill -0 $program 2>/dev/null || break 2
