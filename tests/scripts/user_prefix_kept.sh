@@ -176,6 +176,13 @@ failures=0 n=0
 for c in "${cases[@]}"; do
   IFS='|' read -r name arch setup command status expected <<<"$c"
   [[ $name == *"$only"* ]] || continue
+  # A 32-bit prefix runs every program of Wine's, its services too, through
+  # the 32-bit loader: under an emulator (wine-env.sh) making one took over
+  # twelve minutes and failed (Debian 13, Wine 10, qemu-user 7.2).
+  if [ "$arch" = win32 ] && [ "$wine32" = emulated ]; then
+    echo "skip $name: Wine's 32-bit loader runs through an emulator here, too slowly for a 32-bit prefix"
+    continue
+  fi
   [ -d "$work/$arch" ] || make_user_prefix "$work/$arch" $arch || { echo "FAIL wineboot of a $arch prefix"; exit 1; }
   n=$((n + 1))
   copy=$work/case$n
