@@ -222,16 +222,24 @@ wine "$exe" </dev/null >/dev/null 2>&1 &
 program=$!
 out=$(mktemp -d)
 status=0
-wine "$(dirname "$exe")/tools/show_rows.exe" 20000 </dev/null >"$out/rows" 2>"$out/errors" || status=$?
+# The window shows within seconds; the 32-bit program's, where Wine's 32-bit
+# loader runs through an emulator, took up to two minutes on a busy machine.
+wait_ms=20000
+pe_64bit "$exe" || [ "$wine32" != emulated ] || wait_ms=180000
+wine "$(dirname "$exe")/tools/show_rows.exe" $wait_ms </dev/null >"$out/rows" 2>"$out/errors" || status=$?
 rows=$(cat "$out/rows") errors=$(cat "$out/errors")
 rm -rf "$out"
 [ -z "$errors" ] || printf '%s\n' "$errors" >&2
 [ $status = 0 ] || exit $status
 printf '%s\n' "$rows" | grep -v '^window '
 
-# A click on the caption makes the window active, as a user's first click would.
-read -r _ x y w h <<<"$(printf '%s\n' "$rows" | grep '^window ')"
-xdotool mousemove $((x + w / 2)) $((y + 8)) click 1
+# A click in the window makes it active, as a user's first click would: in
+# the middle, on the rows, which take no clicks. Not on the caption: where
+# the window manager draws it (a user's prefix), Wine 10 does not take the
+# focus that a click there hands it, and Esc goes to the window manager.
+read -r _ x y w h <<<"$(printf '%s\n' "$rows" | grep '^window ' | tr -d '\r')"   # Wine's line ends
+click() { xdotool mousemove $((x + w / 2)) $((y + h / 2)) click 1; }
+click
 sleep 0.5   # let the active caption's paint reach the screen
 import -window root "$shot.full.png"
 convert "$shot.full.png" -crop "${w}x${h}+${x}+${y}" +repage "$shot"
@@ -240,9 +248,9 @@ echo "Screenshot: $shot"
 
 # Another program of the prefix's Wine server (on another display) can take
 # the foreground and with it the key: then, as a user would, click the
-# caption again and press Esc again.
+# window again and press Esc again.
 for attempt in 1 2 3; do
-  [ $attempt = 1 ] || { xdotool mousemove $((x + w / 2)) $((y + 8)) click 1; sleep 0.3; }
+  [ $attempt = 1 ] || { click; sleep 0.3; }
   xdotool key Escape
   for _ in $(seq 40); do
     kill -0 $program 2>/dev/null || break 2

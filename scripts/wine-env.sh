@@ -13,7 +13,8 @@
 #                     .osprel-made (.osprel-ready from older versions)
 #   server_running DIR  whether a Wine server runs for the prefix DIR (a
 #                     symbolic link to a prefix is the same prefix)
-# and, below, which of Wine's two loaders the scripts start.
+# and, below, which of Wine's two loaders the scripts start, and whether they
+# keep the caller's TMPDIR.
 
 wine_env() {
   WINEPREFIX=$(realpath -m "$1")
@@ -53,7 +54,8 @@ server_running() {
 # programs itself and hands a 32-bit one to the 32-bit loader.
 #   wine32_state      native, emulated or none: how this machine runs Wine's
 #                     32-bit loader (a working loader with an enabled i386
-#                     handler registered is emulated); $wine32 holds it
+#                     handler registered, or run by qemu, is emulated);
+#                     $wine32 holds it
 #   wine32_ready      whether 32-bit programs can run under Wine here;
 #                     where not, says why and what would help
 #   pe_64bit EXE      whether EXE is a 64-bit Windows program
@@ -81,9 +83,18 @@ i386_handler() {
 # binfmt_misc, mounted or only known to the kernel (the install step mounts it).
 binfmt_offered() { [ -e "$binfmt_dir/register" ] || grep -qw binfmt_misc /proc/filesystems; }
 
+# Emulated: an enabled handler for i386 programs is registered, or, where
+# binfmt_misc is not mounted (a chroot whose /proc was bound without it) and
+# no handler can be seen, the kernel still sends the loader through one:
+# qemu, told QEMU_VERSION, prints its own version instead of starting it.
+wine32_emulated() {
+  i386_handler >/dev/null ||
+    QEMU_VERSION=1 timeout 60 "$wine32_loader" --version 2>/dev/null | grep -q '^qemu-'
+}
+
 wine32_state() {
   if ! wine32_runs; then echo none
-  elif i386_handler >/dev/null; then echo emulated
+  elif wine32_emulated; then echo emulated
   else echo native
   fi
 }
@@ -137,3 +148,26 @@ if [ -x "$wine64_loader" ] && [ "$wine32" != native ] && [ "$(command -v wine)" 
     *) export PATH="$wine64_shims:$PATH" ;;
   esac
 fi
+
+# ---- TMPDIR ------------------------------------------------------------------
+# Debian's Wine keeps a prefix's server in a folder below TMPDIR (/tmp when it
+# is not set), named in the prefix's `wineserver` file. Debian 13's (10.0)
+# ends at once, server and programs alike, with "free(): invalid pointer"
+# whenever TMPDIR is set, even to /tmp. There the scripts, and every Wine
+# program they start, run without it: all of a prefix's programs then find
+# the one server below /tmp. Where Wine takes TMPDIR it is kept.
+#   wine_takes_tmpdir  whether Wine's server starts with TMPDIR set
+wine_takes_tmpdir() {
+  local scratch status name
+  command -v wineserver >/dev/null || return 0
+  scratch=$(mktemp -d) || return 0
+  # -k in an empty prefix: finds its server's folder, and no server there.
+  # Quiet, the shell's word for a program that aborted included.
+  status=$(exec 2>/dev/null; WINEPREFIX=$scratch timeout 20 wineserver -k >/dev/null; echo $?)
+  # The server's folder this made for the empty prefix, and nothing else.
+  name=$(cat "$scratch/wineserver" 2>/dev/null)
+  [[ $name =~ ^wine-[A-Za-z0-9]{6}$ ]] && rm -rf "${TMPDIR:-/tmp}/$name"
+  rm -rf "$scratch"
+  [ $status -lt 124 ]   # not a time-out or a signal (SIGABRT: 134)
+}
+if [ -n "${TMPDIR+set}" ] && ! wine_takes_tmpdir; then unset TMPDIR; fi

@@ -74,6 +74,11 @@ current && exit 0
 ours || empty || refuse
 wine_env "$prefix"
 export WINEARCH=win64
+# Made, as run.sh makes it, without a display, Wine 10 looks for a Wayland
+# one, and its library says "error: XDG_RUNTIME_DIR is invalid or not set in
+# the environment" where no login session set that (a chroot, a container, a
+# CI job): nothing here needs a display, so none is looked for.
+export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winewayland.drv=d"
 
 if ! usable; then
   if [ -e "$prefix/drive_c" ]; then

@@ -18,8 +18,12 @@ trap 'rm -rf "$work"' EXIT
 # 32-bit Windows program (only its PE header is read before the refusal).
 printf '#!/bin/sh\necho "cannot execute binary file: Exec format error" >&2\nexit 126\n' >"$work/loader-fails"
 printf '#!/bin/sh\necho wine-8.0\n' >"$work/loader-runs"
+# Run by qemu, whose handler a chroot without binfmt_misc does not show: qemu
+# answers QEMU_VERSION itself.
+printf '#!/bin/sh\n[ -z "${QEMU_VERSION:-}" ] || { echo "qemu-i386 version 7.2.22"; exit 0; }\necho wine-8.0\n' \
+  >"$work/loader-qemu"
 printf '#!/bin/sh\nexit 0\n' >"$work/emulator"
-chmod +x "$work/loader-fails" "$work/loader-runs" "$work/emulator"
+chmod +x "$work/loader-fails" "$work/loader-runs" "$work/loader-qemu" "$work/emulator"
 python3 - "$work/program32.exe" <<'EOF'
 import struct, sys
 header = bytearray(0x100)
@@ -54,6 +58,7 @@ cases=(
   "kernel without 32-bit support|loader-fails|none|none|yes||kernel runs no 32-bit Linux programs, and no emulator is registered"
   "runs natively|loader-runs|none|native|no||"
   "runs through a registered emulator|loader-runs|enabled|emulated|yes|0x81000000|"
+  "runs through an emulator binfmt_misc does not show|loader-qemu|none|emulated|yes|0x81000000|"
   "an emulator that does not run it|loader-fails|enabled|none|yes||does not run Wine's 32-bit loader"
   "a disabled emulator|loader-fails|disabled|none|yes||no emulator is registered"
   "32-bit half not installed|absent|none|none|yes||is not installed"
@@ -101,6 +106,7 @@ line+=":$work/emulator:F"
 registrations=(
   "runs natively|loader-runs|none|0||absent"
   "runs through a registered emulator|loader-runs|enabled|0||enabled"
+  "runs through an emulator binfmt_misc does not show|loader-qemu|none|0||absent"
   "an emulator that does not run it|loader-fails|enabled|1||enabled"
   "a disabled emulator|loader-fails|disabled|1||disabled"
   "kernel without 32-bit support|loader-fails|none|1|$line|-1"
@@ -119,6 +125,25 @@ for row in "${registrations[@]}"; do
   [ "$status" = 0 ] || [ -n "$said" ] || check "registration, $name" "a reason" "one" ""
 done
 
-total=$(( ${#cases[@]} + ${#registrations[@]} ))
+# TMPDIR: kept where Wine's server starts with it, dropped where it aborts
+# (Debian 13's Wine); either way the folder the check's server made below it
+# is gone, and the caller's files there are not.
+# Case | what the stand-in server does with TMPDIR set | TMPDIR the scripts keep
+tmpdirs=(
+  "a Wine that takes TMPDIR|exit 1|$work/tmp"
+  "a Wine that aborts with TMPDIR|kill -ABRT \$\$|unset"
+)
+for row in "${tmpdirs[@]}"; do
+  IFS='|' read -r name action kept <<<"$row"
+  rm -rf "$work/bin" "$work/tmp" && mkdir "$work/bin" "$work/tmp" && echo "the caller's" >"$work/tmp/keep.txt"
+  printf '#!/bin/sh\nmkdir "${TMPDIR:-/tmp}/wine-Ab12Cd" && echo wine-Ab12Cd >"$WINEPREFIX/wineserver"\n[ -z "${TMPDIR+set}" ] || %s\nexit 1\n' \
+    "$action" >"$work/bin/wineserver"
+  chmod +x "$work/bin/wineserver"
+  found=$(TMPDIR=$work/tmp PATH=$work/bin:/usr/bin:/bin bash -c ". '$root/scripts/wine-env.sh' && echo \"\${TMPDIR-unset}\"" 2>&1)
+  check "TMPDIR, $name" "the scripts' TMPDIR" "$kept" "$found"
+  check "TMPDIR, $name" "left in TMPDIR" keep.txt "$(ls -A "$work/tmp")"
+done
+
+total=$(( ${#cases[@]} + ${#registrations[@]} + ${#tmpdirs[@]} ))
 echo "$((total - ${#failed[@]})) passed, ${#failed[@]} failed"
 [ ${#failed[@]} = 0 ]
