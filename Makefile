@@ -1,9 +1,10 @@
 # Osprel's front door. Every target installs what is missing first.
 #   make          build both programs: build/win64/Osprel.exe (64-bit) and
 #                 build/win32/Osprel.exe (32-bit)
-#   make run      build the 64-bit Osprel and start it under Wine (on a virtual
-#                 display when there is none: prints the rows, saves
-#                 build/osprel.png, closes); ARCH=win32 runs the 32-bit one
+#   make run      build the 64-bit Osprel (and tools/show_rows.exe beside it)
+#                 and start it under Wine (on a virtual display when there is
+#                 none: show_rows prints the rows, then build/osprel.png is
+#                 saved and the window closed); ARCH=win32 runs the 32-bit one
 #   make screenshot  the picture README shows, docs/osprel.png; with DPI=144
 #                 (120, 192) at that display scale, docs/osprel-144.png, and
 #                 with LONG=1 also with values too long for their lines,
