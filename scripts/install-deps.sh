@@ -86,7 +86,7 @@ install "${packages[@]}"
 # the kernel cannot run it itself, and never registered where it can.
 if [ "$mode" = wine32 ]; then
   . "$here/wine-env.sh"
-  if ! wine32_runs && ! i386_handler >/dev/null; then
+  if [ "$wine32" = none ] && ! i386_handler >/dev/null; then
     install qemu-user-static
     $sudo "$here/register-i386-emulator.sh" || true
   fi

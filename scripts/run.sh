@@ -237,7 +237,7 @@ printf '%s\n' "$rows" | grep -v '^window '
 # the middle, on the rows, which take no clicks. Not on the caption: where
 # the window manager draws it (a user's prefix), Wine 10 does not take the
 # focus that a click there hands it, and Esc goes to the window manager.
-read -r _ x y w h <<<"$(printf '%s\n' "$rows" | grep '^window ' | tr -d '\r')"   # Wine's line ends
+read -r _ x y w h <<<"$(printf '%s\n' "$rows" | grep '^window ')"
 click() { xdotool mousemove $((x + w / 2)) $((y + h / 2)) click 1; }
 click
 sleep 0.5   # let the active caption's paint reach the screen

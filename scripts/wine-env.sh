@@ -101,7 +101,7 @@ wine32_state() {
 
 wine32_ready() {
   local handler why
-  wine32_runs && return 0
+  [ "$wine32" = none ] || return 0
   if [ ! -e "$wine32_loader" ]; then
     why="Wine's 32-bit half ($wine32_loader, from wine32:i386) is not installed;
 scripts/install-deps.sh installs it"

@@ -84,6 +84,9 @@ make_user_prefix() {   # DIR WINEARCH|home
 # that a prefix without Z: is read too).
 state() {
   local k
+  # Wine writes a prefix's registry files when its server ends (or half a
+  # minute after a change): a prefix just made may have none yet.
+  ! server_running "$WINEPREFIX" || timeout 60 wineserver -w
   (cd "$WINEPREFIX" && find . ! -name '*.reg' | sort && cat drive_c/users/Public/Documents/keep.txt)
   # Wine would make a folder that is no prefix into one: its files say it all.
   [ -f "$WINEPREFIX/system.reg" ] || return 0
