@@ -71,9 +71,12 @@ else
   wine_env "$WINEPREFIX"
   # Wine makes a prefix in any folder it is named: only in one that is not
   # there or is empty, never over a folder of other things (a home folder).
-  if [ -d "$WINEPREFIX" ] && [ ! -f "$WINEPREFIX/system.reg" ] &&
+  # A prefix has its dosdevices from its first start; system.reg only once
+  # its server has saved the registry (on ending, or half a minute after a
+  # change), so a prefix made moments ago and still in use has none yet.
+  if [ -d "$WINEPREFIX" ] && [ ! -f "$WINEPREFIX/system.reg" ] && [ ! -d "$WINEPREFIX/dosdevices" ] &&
      [ -n "$(find "$WINEPREFIX" -mindepth 1 -maxdepth 1 -print -quit 2>/dev/null)" ]; then
-    refuse "WINEPREFIX=$WINEPREFIX is a folder that is not a Wine prefix (it has no system.reg)," \
+    refuse "WINEPREFIX=$WINEPREFIX is a folder that is not a Wine prefix (it has neither system.reg nor dosdevices)," \
            "and Wine would turn it into one; it is left as it is: name a prefix, an empty or absent" \
            "folder, or unset WINEPREFIX to use the project's own"
   fi

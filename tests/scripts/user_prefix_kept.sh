@@ -132,6 +132,16 @@ run_via_link() {
   ln -s "$WINEPREFIX" "$WINEPREFIX.link"
   WINEPREFIX=$WINEPREFIX.link run
 }
+# A prefix in use whose server has not yet saved its registry: as one made
+# moments ago, with no system.reg; put back afterwards.
+run_unsaved() {
+  local got
+  start_user_program
+  mv "$WINEPREFIX/system.reg" "$work/system.reg.unsaved"
+  run; got=$?
+  mv "$work/system.reg.unsaved" "$WINEPREFIX/system.reg"
+  return $got
+}
 run_joined() {
   local run _
   run & run=$!
@@ -225,6 +235,7 @@ cases=(
   "make run, the prefix without its Z: drive|win64|rm dosdevices/z:|run|2|has no Z: drive"
   "make run, a non-ASCII TMPDIR in the C locale|win64|:|run_c_tmpdir|0|$rows"
   "make run, WINEPREFIX a symbolic link while a user's program runs|win64|:|run_via_link|0|already runs for"
+  "make run, a prefix in use whose server has not yet saved system.reg|win64|:|run_unsaved|0|$rows"
   "make run, a user's program joins the run's server|win64|:|run_joined|0|did not start; it is left"
   "make run, two at once in one prefix|win64|:|run_twice|0|$rows"
   "make run, a relative WINEPREFIX|win64|:|run_relative|2|relative path"
