@@ -369,9 +369,9 @@ class SignedRelease(unittest.TestCase):
                     # Into a file, not a pipe: a Wine server started by show_rows keeps its output open.
                     with tempfile.TemporaryFile("w+", encoding="utf-8") as output:
                         # The 32-bit program's window, where Wine's 32-bit loader runs
-                        # through an emulator, took up to two minutes on a busy machine.
-                        shown = subprocess.run([WINE_RUN, show_rows, "180000"], stdout=output,
-                                               stderr=subprocess.STDOUT, timeout=240, check=False)
+                        # through an emulator, takes seconds more than the 64-bit one's.
+                        shown = subprocess.run([WINE_RUN, show_rows, "60000"], stdout=output,
+                                               stderr=subprocess.STDOUT, timeout=90, check=False)
                         output.seek(0)
                         rows = output.read()
                     self.assertEqual(shown.returncode, 0, rows)
