@@ -76,9 +76,9 @@ else
   # change), so a prefix made moments ago and still in use has none yet.
   if [ -d "$WINEPREFIX" ] && [ ! -f "$WINEPREFIX/system.reg" ] && [ ! -d "$WINEPREFIX/dosdevices" ] &&
      [ -n "$(find "$WINEPREFIX" -mindepth 1 -maxdepth 1 -print -quit 2>/dev/null)" ]; then
-    refuse "WINEPREFIX=$WINEPREFIX is a folder that is not a Wine prefix (it has neither system.reg nor dosdevices)," \
-           "and Wine would turn it into one; it is left as it is: name a prefix, an empty or absent" \
-           "folder, or unset WINEPREFIX to use the project's own"
+    refuse "WINEPREFIX=$WINEPREFIX is a folder that is not a Wine prefix (it has neither system.reg" \
+           "nor dosdevices), and Wine would turn it into one; it is left as it is: name a prefix, an" \
+           "empty or absent folder, or unset WINEPREFIX to use the project's own"
   fi
   arch=${WINEARCH:-win64}
   [ ! -f "$WINEPREFIX/system.reg" ] || arch=$(sed -n '1,5s/^#arch=//p' "$WINEPREFIX/system.reg")
