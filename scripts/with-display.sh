@@ -123,15 +123,18 @@ fi
 if [ -n "$window_manager" ]; then
   # Its log and settings in a folder of the run's own, not the user's home.
   closed setpriv --pdeathsig TERM env DISPLAY="$display" XDG_CACHE_HOME="$scratch" XDG_CONFIG_HOME="$scratch" \
-    openbox --sm-disable >/dev/null 2>&1 &
+    openbox --sm-disable >"$scratch/openbox.log" 2>&1 &
   wm=$!
-  for _ in $(seq 100); do
+  # It shows within a second; on a busy machine it may take longer than a few.
+  for _ in $(seq 300); do
     DISPLAY=$display timeout 5 xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
     kill -0 "$wm" 2>/dev/null || break
     sleep 0.05
   done
   if ! DISPLAY=$display timeout 5 xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; then
-    echo "with-display.sh: the window manager (openbox) did not start" >&2
+    why=$(tail -n 5 "$scratch/openbox.log" 2>/dev/null)
+    kill -0 "$wm" 2>/dev/null || why+=${why:+$'\n'}"it ended"
+    echo "with-display.sh: the window manager (openbox) did not start${why:+:$'\n'$why}" >&2
     exit 1
   fi
 fi
