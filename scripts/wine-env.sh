@@ -70,12 +70,13 @@ i386_magic=7f454c4601010100000000000000000002000300
 
 wine32_runs() { [ -x "$wine32_loader" ] && timeout 60 "$wine32_loader" --version >/dev/null 2>&1; }
 
-# The enabled handler for i386 programs, by the file binfmt_misc shows it in.
-i386_handler() {
+# The enabled (or, asked so, disabled) handler for i386 programs, by the file
+# binfmt_misc shows it in.
+i386_handler() {   # [enabled|disabled]
   local entry
   for entry in "$binfmt_dir"/*; do
     [ -f "$entry" ] && [ "${entry##*/}" != register ] && [ "${entry##*/}" != status ] || continue
-    grep -qx enabled "$entry" && grep -qx "magic $i386_magic" "$entry" && { echo "$entry"; return 0; }
+    grep -qx "${1:-enabled}" "$entry" && grep -qx "magic $i386_magic" "$entry" && { echo "$entry"; return 0; }
   done
   return 1
 }
@@ -110,6 +111,9 @@ scripts/install-deps.sh installs it"
 $(sed -n 's/^interpreter //p' "$handler")), does not run Wine's 32-bit loader $wine32_loader; remove it
 (as root: echo -1 >$handler) and run sudo scripts/install-deps.sh wine32, which registers Debian's
 qemu-user-static in its place"
+  elif handler=$(i386_handler disabled); then
+    why="this machine's kernel runs no 32-bit Linux programs, and the handler registered for them,
+$handler, is disabled; enable it (as root: echo 1 >$handler)"
   elif ! binfmt_offered; then
     why="this machine's kernel runs no 32-bit Linux programs and has no binfmt_misc through
 which an emulator could run them; use a machine whose kernel runs them (ia32_emulation) or has

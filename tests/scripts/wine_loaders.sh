@@ -60,7 +60,7 @@ cases=(
   "runs through a registered emulator|loader-runs|enabled|emulated|yes|0x81000000|"
   "runs through an emulator binfmt_misc does not show|loader-qemu|none|emulated|yes|0x81000000|"
   "an emulator that does not run it|loader-fails|enabled|none|yes||does not run Wine's 32-bit loader"
-  "a disabled emulator|loader-fails|disabled|none|yes||no emulator is registered"
+  "a disabled emulator|loader-fails|disabled|none|yes||is disabled; enable it (as root: echo 1 >"
   "32-bit half not installed|absent|none|none|yes||is not installed"
 )
 
