@@ -98,6 +98,16 @@ trap finish EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
+# Ends the run: NAME did not start, with the last words of its LOG and what
+# else is known (MORE).
+not_started() {   # NAME LOG [MORE]
+  local why
+  why=$(tail -n 5 "$2" 2>/dev/null)
+  [ -z "${3:-}" ] || why+=${why:+$'\n'}$3
+  echo "with-display.sh: $1 did not start${why:+:$'\n'$why}" >&2
+  exit 1
+}
+
 # Xvfb picks a free display number itself and writes it to fd 3: no race
 # with other runs starting at the same moment. The display and the window
 # manager end with this script, even when it is killed outright
@@ -114,10 +124,8 @@ done
 display=":$(tr -d '\n' <"$number_file")"
 if [ "$display" = ":" ]; then
   # A full file system takes the number file, Xvfb's words, or both.
-  why=$(tail -n 5 "$xvfb_log" 2>/dev/null)
-  full=$( { echo probe >"$scratch/probe"; } 2>&1) || why+=${why:+$'\n'}"$scratch cannot be written: ${full##*: }"
-  echo "with-display.sh: Xvfb did not start${why:+:$'\n'$why}" >&2
-  exit 1
+  full=$( { echo probe >"$scratch/probe"; } 2>&1) || full="$scratch cannot be written: ${full##*: }"
+  not_started Xvfb "$xvfb_log" "$full"
 fi
 
 if [ -n "$window_manager" ]; then
@@ -132,10 +140,8 @@ if [ -n "$window_manager" ]; then
     sleep 0.05
   done
   if ! DISPLAY=$display timeout 5 xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; then
-    why=$(tail -n 5 "$scratch/openbox.log" 2>/dev/null)
-    kill -0 "$wm" 2>/dev/null || why+=${why:+$'\n'}"it ended"
-    echo "with-display.sh: the window manager (openbox) did not start${why:+:$'\n'$why}" >&2
-    exit 1
+    kill -0 "$wm" 2>/dev/null && ended="" || ended="it ended"
+    not_started "the window manager (openbox)" "$scratch/openbox.log" "$ended"
   fi
 fi
 
