@@ -13,6 +13,8 @@
 #                     .osprel-made (.osprel-ready from older versions)
 #   server_running DIR  whether a Wine server runs for the prefix DIR (a
 #                     symbolic link to a prefix is the same prefix)
+#   wait_until SECONDS COMMAND...  tries COMMAND until it succeeds, for at
+#                     most SECONDS
 # and, below, which of Wine's two loaders the scripts start, and whether they
 # keep the caller's TMPDIR.
 
@@ -29,6 +31,18 @@ windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 z_drive_ok() { [ "$(realpath -e "$WINEPREFIX/dosdevices/z:" 2>/dev/null)" = / ]; }
 
 project_prefix() { [ -e "$1/.osprel-made" ] || [ -e "$1/.osprel-ready" ]; }
+
+# Every wait of the scripts: COMMAND is tried every tenth of a second until it
+# succeeds (status 0) or SECONDS have passed (status 1): the caller says what
+# it waited for.
+wait_until() {   # SECONDS COMMAND [ARGS...]
+  local deadline=$((SECONDS + $1))
+  shift
+  until "$@"; do
+    [ "$SECONDS" -lt "$deadline" ] || return 1
+    sleep 0.1
+  done
+}
 
 # A Wine server works in a folder named after its prefix's device and inode,
 # those of the folder itself.

@@ -14,7 +14,7 @@
 # is on one Wine desktop, and a second run would find the first one's
 # windows. The lock is on the prefix's folder (nothing is written there),
 # held by this script alone, never by the Wine server, which may outlive it.
-# Ctrl+C, TERM (a CI timeout) and a normal end all stop the command, then
+# Ctrl+C, TERM (a CI timeout), HUP and a normal end all stop the command, then
 # the servers as above, then the window manager and Xvfb.
 set -uo pipefail
 . "$(dirname "$0")/wine-env.sh"
@@ -80,12 +80,13 @@ stop_servers() {
 }
 finish() {
   local rc=$? _
-  trap - EXIT INT TERM
+  trap - EXIT INT TERM HUP
   if [ -n "$command" ] && kill -0 "$command" 2>/dev/null; then
     # The command may be putting things back (run.sh restores registry
     # values): it gets time for that before its server goes.
     kill -TERM -- "-$command" 2>/dev/null
-    for _ in $(seq 100); do kill -0 "$command" 2>/dev/null || break; sleep 0.1; done
+    gone() { ! kill -0 "$command" 2>/dev/null; }
+    wait_until 10 gone
     kill -KILL -- "-$command" 2>/dev/null
   fi
   stop_servers
@@ -97,51 +98,57 @@ finish() {
 trap finish EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
+trap 'exit 129' HUP
 
-# Ends the run: NAME did not start, with the last words of its LOG and what
-# else is known (MORE).
-not_started() {   # NAME LOG [MORE]
-  local why
-  why=$(tail -n 5 "$2" 2>/dev/null)
-  [ -z "${3:-}" ] || why+=${why:+$'\n'}$3
-  echo "with-display.sh: $1 did not start${why:+:$'\n'$why}" >&2
+# Ends the run: NAME did not start. Both logs are shown, Xvfb's and the
+# window manager's, with what else is known (MORE).
+not_started() {   # NAME [MORE]
+  local log
+  echo "with-display.sh: $1 did not start${2:+: $2}" >&2
+  for log in "$xvfb_log" "$wm_log"; do
+    [ -s "$log" ] || continue
+    echo "--- ${log##*/}, its last lines:" >&2
+    tail -n 8 "$log" >&2
+  done
   exit 1
 }
 
 # Xvfb picks a free display number itself and writes it to fd 3: no race
-# with other runs starting at the same moment. The display and the window
-# manager end with this script, even when it is killed outright
+# with other runs starting at the same moment. Without -noreset it would
+# reset itself whenever its last client leaves, and a client connecting then
+# (the window manager after the check below) is turned away. The display and
+# the window manager end with this script, even when it is killed outright
 # (--pdeathsig: the kernel signals them when their parent ends).
-number_file=$scratch/display xvfb_log=$scratch/xvfb.log
-closed setpriv --pdeathsig TERM Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$number_file" \
-  >"$xvfb_log" 2>&1 &
+number_file=$scratch/display xvfb_log=$scratch/xvfb.log wm_log=$scratch/openbox.log
+closed setpriv --pdeathsig TERM Xvfb -displayfd 3 -noreset -screen 0 1280x1024x24 -nolisten tcp \
+  3>"$number_file" >"$xvfb_log" 2>&1 &
 xvfb=$!
-for _ in $(seq 100); do
-  [ -s "$number_file" ] && break
-  kill -0 "$xvfb" 2>/dev/null || break
-  sleep 0.05
-done
+numbered() { [ -s "$number_file" ] || ! kill -0 "$xvfb" 2>/dev/null; }
+wait_until 30 numbered
 display=":$(tr -d '\n' <"$number_file")"
 if [ "$display" = ":" ]; then
   # A full file system takes the number file, Xvfb's words, or both.
   full=$( { echo probe >"$scratch/probe"; } 2>&1) || full="$scratch cannot be written: ${full##*: }"
-  not_started Xvfb "$xvfb_log" "$full"
+  kill -0 "$xvfb" 2>/dev/null && ended="it gave no display number within 30 s" || ended="it ended"
+  not_started Xvfb "${full:-$ended}"
 fi
+# Only a display that answers is handed on.
+answers() { DISPLAY=$display timeout 5 xdpyinfo >/dev/null 2>&1; }
+wait_until 30 answers || not_started Xvfb "display $display did not accept a client within 30 s"
 
 if [ -n "$window_manager" ]; then
   # Its log and settings in a folder of the run's own, not the user's home.
   closed setpriv --pdeathsig TERM env DISPLAY="$display" XDG_CACHE_HOME="$scratch" XDG_CONFIG_HOME="$scratch" \
-    openbox --sm-disable >"$scratch/openbox.log" 2>&1 &
+    openbox --sm-disable >"$wm_log" 2>&1 &
   wm=$!
-  # It shows within a second; on a busy machine it may take longer than a few.
-  for _ in $(seq 300); do
-    DISPLAY=$display timeout 5 xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-    kill -0 "$wm" 2>/dev/null || break
-    sleep 0.05
-  done
-  if ! DISPLAY=$display timeout 5 xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; then
-    kill -0 "$wm" 2>/dev/null && ended="" || ended="it ended"
-    not_started "the window manager (openbox)" "$scratch/openbox.log" "$ended"
+  # It shows within a second; on a busy machine it may take longer.
+  managed() {
+    DISPLAY=$display timeout 5 xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' ||
+      { kill -0 "$wm" 2>/dev/null || return 0; false; }
+  }
+  if ! wait_until 30 managed || ! kill -0 "$wm" 2>/dev/null; then
+    kill -0 "$wm" 2>/dev/null && ended="it did not show within 30 s" || ended="it ended"
+    not_started "the window manager (openbox)" "$ended"
   fi
 fi
 
