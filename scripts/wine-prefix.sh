@@ -24,7 +24,7 @@
 #  - Wine's own words are shown when it cannot make the prefix.
 # All of this writes into the prefix, and making one anew empties it first, so
 # only a folder that is absent, empty, or marked as made here (.osprel-made,
-# written before anything else; .osprel-ready from older versions) is touched.
+# written before Wine makes anything there) is touched.
 # Any other folder is someone's own: it is refused, exit status 3, unchanged.
 set -euo pipefail
 . "$(dirname "$0")/wine-env.sh"
@@ -61,17 +61,65 @@ elif [ -e "$prefix" ]; then
   refuse
 fi
 
-mkdir -p "$prefix"
+# Each step runs in the background, waited for: Wine's programs take Ctrl+C
+# and end as if nothing had happened, so a step in the foreground would let
+# the making go on. INT, TERM and HUP end the step, the prefix's Wine server
+# and this script at once; the making, unfinished, starts anew next time.
+step="" making=""
+waited() {
+  local status=0
+  "$@" 8>&- &
+  step=$!
+  wait "$step" || status=$?
+  step=""
+  return $status
+}
 # The lock is this script's alone: Wine's processes, which may outlive it
 # (killed, it leaves wineboot and the server running), get no copy of it.
+unlocked() { waited "$@" 9>&-; }
+# The script's own standard error, for stopped's words while a step's output
+# goes to a log; no step gets it.
+exec 8>&2
+stopped() {   # SIGNAL
+  trap - INT TERM HUP
+  [ -z "$step" ] || kill "$step" 2>/dev/null
+  [ -z "$making" ] || WINEPREFIX=$prefix wineserver -k 9>&- >/dev/null 2>&1
+  echo "wine-prefix.sh: stopped ($1) while preparing $prefix; the next run takes it up again" >&8
+  kill -s "$1" $$
+}
+trap 'stopped INT' INT
+trap 'stopped TERM' TERM
+trap 'stopped HUP' HUP
+
+mkdir -p "$prefix"
 exec 9>"$lock"
 if ! flock -n 9; then
   echo "wine-prefix.sh: waiting for another run that is preparing $prefix" >&2
-  flock -w 900 9 || { echo "wine-prefix.sh: $prefix was still being prepared after 15 minutes" >&2; exit 1; }
+  waited flock -w 900 9 || { echo "wine-prefix.sh: $prefix was still being prepared after 15 minutes" >&2; exit 1; }
 fi
-unlocked() { "$@" 9>&-; }
 current && exit 0
 ours || empty || refuse
+making=1
+# All but the marker and the lock.
+emptied() { unlocked find "$prefix" -mindepth 1 -maxdepth 1 ! -name .osprel-lock ! -name .osprel-made -exec rm -rf {} +; }
+# Wine's words, or where it could keep none (a full disk takes the log too),
+# why; nothing half-made is left behind.
+could_not_make() {
+  local free
+  free=$(df -P -k "$prefix" 2>/dev/null | awk 'NR == 2 { print $4 }')
+  if [ -s "$log" ]; then
+    cat "$log" >&2
+    why="wineboot's words above"
+  elif [ "${free:-0}" -lt 4096 ]; then
+    why="the file system holding it is full (${free:-no} KB free)"
+  else
+    why="wineboot ended without a word"
+  fi
+  unlocked wineserver -k >/dev/null 2>&1
+  emptied
+  echo "wine-prefix.sh: Wine could not make a prefix in $prefix: $why" >&2
+  exit 1
+}
 wine_env "$prefix"
 export WINEARCH=win64
 # Made, as run.sh makes it, without a display, Wine 10 looks for a Wayland
@@ -88,19 +136,17 @@ if ! usable; then
       echo "wine-prefix.sh: the making of $prefix did not finish (it was stopped); making it anew" >&2
     fi
     unlocked wineserver -k >/dev/null 2>&1 || true
-    find "$prefix" -mindepth 1 -maxdepth 1 ! -name .osprel-lock ! -name .osprel-made -exec rm -rf {} +
+    emptied
   fi
   touch "$made"
   log=$prefix/.osprel-wineboot.log
   if ! { unlocked wineboot -i && unlocked wineserver -w; } >"$log" 2>&1 ||
      [ ! -f "$windows/system32/kernel32.dll" ]; then
-    cat "$log" >&2
-    echo "wine-prefix.sh: Wine could not make a prefix in $prefix (wineboot's words above)" >&2
-    exit 1
+    could_not_make
   fi
   rm -f "$log"
   unlocked wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null
-  cp /usr/share/wine/fonts/* "$prefix/drive_c/windows/Fonts/"
+  unlocked cp /usr/share/wine/fonts/* "$prefix/drive_c/windows/Fonts/"
   unlocked wineserver -w
   touch "$ready"
 fi
