@@ -94,20 +94,26 @@ asan: deps
 	@cmake --preset host-asan >/dev/null
 	@cmake --build $(ASAN) -j $(JOBS)
 
-test: test-host test-win
+# Every group of tests runs, and make test fails after them if any failed:
+# a failure in one tree hides none in another.
+test:
+	@$(MAKE) -k test-host test-win
 
 test-host: host asan
-	ctest --test-dir $(HOST) --output-on-failure -j $(JOBS)
-	ctest --test-dir $(ASAN) --output-on-failure -j $(JOBS)
+	@ctest --test-dir $(HOST) --output-on-failure -j $(JOBS); host=$$?; \
+	ctest --test-dir $(ASAN) --output-on-failure -j $(JOBS) && exit $$host
 
 # One test executable at a time: they share the prefix's registry and display.
 # Where Wine's 32-bit loader cannot run, the 32-bit program's tests fail with
 # the reason before any of them starts.
 WINE32_READY := bash -c ". scripts/wine-env.sh && wine32_ready"
 test-win: $(ARCHES:%=%-tests) deps-wine32
-	@scripts/with-display.sh --prefix $(TEST_PREFIX) sh -c \
-	  '$(foreach a,$(ARCHES),echo "== Osprel $(a)" && $(if $(filter win32,$(a)),$(WINE32_READY) &&) \
-	   ctest --test-dir build/$(a)-tests --output-on-failure &&) true'
+	@scripts/with-display.sh --prefix $(TEST_PREFIX) sh -c 'failed=""; \
+	  for a in $(ARCHES); do echo "== Osprel $$a"; \
+	    { [ $$a != win32 ] || $(WINE32_READY); } && ctest --test-dir build/$$a-tests --output-on-failure || \
+	      failed="$$failed $$a"; \
+	  done; \
+	  [ -z "$$failed" ] || { echo "The tests of Osprel$$failed failed (above)." >&2; exit 1; }'
 
 clean:
 	rm -rf build
