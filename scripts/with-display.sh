@@ -63,12 +63,35 @@ if ! scratch=$(mktemp -d 2>&1) || [ ! -d "$scratch" ]; then
   echo "with-display.sh: no folder for the virtual display's files in TMPDIR=${TMPDIR:-/tmp}: $scratch" >&2
   exit 1
 fi
-stop_servers() {
+# The command and all it started that still runs: timeout and setsid put
+# some of it in process groups of their own, which the group's signal misses.
+process_tree() {   # PID
+  local child
+  echo "$1"
+  for child in $(pgrep -P "$1"); do process_tree "$child"; done
+}
+# The command may be cleaning up (a test deletes its folders): it gets ten
+# seconds for that before it and the rest are killed.
+stop_command() {
+  local tree
+  tree=$(process_tree "$command")
+  # shellcheck disable=SC2086 # one process id a word
+  kill -TERM -- "-$command" $tree 2>/dev/null
+  # shellcheck disable=SC2086
+  all_gone() { ! kill -0 $tree 2>/dev/null; }
+  wait_until 10 all_gone
+  # shellcheck disable=SC2086
+  kill -KILL -- "-$command" $tree 2>/dev/null
+}
+stop_servers() {   # interrupted|ended
   local p
   for p in "${ours[@]}"; do
     [ -d "$p" ] || continue
-    # Wine's own services end a few seconds after the last program.
-    WINEPREFIX=$p timeout 15 wineserver -w >/dev/null 2>&1 && continue
+    # Wine's own services end a few seconds after the last program; an
+    # interrupted run's project prefix is not waited for.
+    if [ "$1" = ended ] || ! project_prefix "$p"; then
+      WINEPREFIX=$p timeout 15 wineserver -w >/dev/null 2>&1 && continue
+    fi
     server_running "$p" || continue
     if project_prefix "$p"; then
       WINEPREFIX=$p wineserver -k >/dev/null 2>&1
@@ -79,21 +102,17 @@ stop_servers() {
   done
 }
 finish() {
-  local rc=$? _
+  local rc=$? how=ended
   trap - EXIT INT TERM HUP
   if [ -n "$command" ] && kill -0 "$command" 2>/dev/null; then
-    # The command may be putting things back (run.sh restores registry
-    # values): it gets time for that before its server goes.
-    kill -TERM -- "-$command" 2>/dev/null
-    gone() { ! kill -0 "$command" 2>/dev/null; }
-    wait_until 10 gone
-    kill -KILL -- "-$command" 2>/dev/null
+    how=interrupted
+    stop_command
   fi
-  stop_servers
+  stop_servers "$how"
   [ -z "$wm" ] || { kill "$wm" 2>/dev/null; wait "$wm" 2>/dev/null; }
   [ -z "$xvfb" ] || { kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null; }
   rm -rf "$scratch"
-  exit $rc
+  exit "$rc"
 }
 trap finish EXIT
 trap 'exit 130' INT
