@@ -115,7 +115,10 @@ test-win: $(ARCHES:%=%-tests) deps-wine32
 	  done; \
 	  [ -z "$$failed" ] || { echo "The tests of Osprel$$failed failed (above)." >&2; exit 1; }'
 
+# The folders Wine's servers kept in TMPDIR for the project's prefixes go too.
 clean:
+	@for p in build/wineprefix-*/; do [ ! -d "$$p" ] || \
+	  bash -c '. scripts/wine-env.sh && forget_server "$$1"' clean "$$p"; done
 	rm -rf build
 
 # ---- Checks beyond the tests ------------------------------------------------

@@ -11,6 +11,9 @@
 #                     remove it, and Wine then cannot name Unix paths)
 #   project_prefix DIR  whether DIR is a prefix this project made: it carries
 #                     .osprel-made (.osprel-ready from older versions)
+#   prefix_arch DIR   win32 or win64: the kind of the made prefix DIR
+#   forget_server DIR  removes the folder Wine's server kept in TMPDIR for
+#                     the prefix DIR, which is about to be deleted
 #   server_running DIR  whether a Wine server runs for the prefix DIR (a
 #                     symbolic link to a prefix is the same prefix)
 #   wait_until SECONDS COMMAND...  tries COMMAND until it succeeds, for at
@@ -31,6 +34,27 @@ windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 z_drive_ok() { [ "$(realpath -e "$WINEPREFIX/dosdevices/z:" 2>/dev/null)" = / ]; }
 
 project_prefix() { [ -e "$1/.osprel-made" ] || [ -e "$1/.osprel-ready" ]; }
+
+# Debian's Wine keeps a prefix's server in a folder below TMPDIR (/tmp when
+# it is not set), named in the prefix's wineserver file, and leaves it there
+# when the prefix is deleted. Removed, with the prefix, where its server no
+# longer runs.
+forget_server() {   # PREFIX
+  local name
+  name=$(cat "$1/wineserver" 2>/dev/null) || return 0
+  [[ $name =~ ^wine-[A-Za-z0-9]{6}$ ]] && [ -O "${TMPDIR:-/tmp}/$name" ] || return 0
+  server_running "$1" || rm -rf "${TMPDIR:-/tmp}/${name:?}"
+}
+
+# A made prefix's kind, win32 or win64: its registry's #arch line, or for a
+# prefix without one (older Wine wrote none), whether it holds a 64-bit
+# system's syswow64.
+prefix_arch() {   # DIR
+  local arch
+  arch=$(sed -n '1,5s/^#arch=//p' "$1/system.reg" 2>/dev/null)
+  [ -n "$arch" ] || { [ -d "$1/drive_c/windows/syswow64" ] && arch=win64 || arch=win32; }
+  echo "$arch"
+}
 
 # Every wait of the scripts: COMMAND is tried every tenth of a second until it
 # succeeds (status 0) or SECONDS have passed (status 1): the caller says what
@@ -176,15 +200,14 @@ fi
 # the one server below /tmp. Where Wine takes TMPDIR it is kept.
 #   wine_takes_tmpdir  whether Wine's server starts with TMPDIR set
 wine_takes_tmpdir() {
-  local scratch status name
+  local scratch status
   command -v wineserver >/dev/null || return 0
   scratch=$(mktemp -d) || return 0
   # -k in an empty prefix: finds its server's folder, and no server there.
   # Quiet, the shell's word for a program that aborted included.
   status=$(exec 2>/dev/null; WINEPREFIX=$scratch timeout 20 wineserver -k >/dev/null; echo $?)
   # The server's folder this made for the empty prefix, and nothing else.
-  name=$(cat "$scratch/wineserver" 2>/dev/null)
-  [[ $name =~ ^wine-[A-Za-z0-9]{6}$ ]] && rm -rf "${TMPDIR:-/tmp}/$name"
+  forget_server "$scratch"
   rm -rf "$scratch"
   [ $status -lt 124 ]   # not a time-out or a signal (SIGABRT: 134)
 }

@@ -101,7 +101,10 @@ current && exit 0
 ours || empty || refuse
 making=1
 # All but the marker and the lock.
-emptied() { unlocked find "$prefix" -mindepth 1 -maxdepth 1 ! -name .osprel-lock ! -name .osprel-made -exec rm -rf {} +; }
+emptied() {
+  forget_server "$prefix"
+  unlocked find "$prefix" -mindepth 1 -maxdepth 1 ! -name .osprel-lock ! -name .osprel-made -exec rm -rf {} +
+}
 # Wine's words, or where it could keep none (a full disk takes the log too),
 # why; nothing half-made is left behind.
 could_not_make() {
@@ -115,7 +118,7 @@ could_not_make() {
   else
     why="wineboot ended without a word"
   fi
-  unlocked wineserver -k >/dev/null 2>&1
+  unlocked wineserver -k >/dev/null 2>&1 || true
   emptied
   echo "wine-prefix.sh: Wine could not make a prefix in $prefix: $why" >&2
   exit 1
