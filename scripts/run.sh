@@ -4,13 +4,13 @@
 # run writes nothing into it (on a private display a window manager gives the
 # window its caption). Otherwise it is the project's own, build/wineprefix-run,
 # prepared like the tests' prefix.
-#  --dpi N        the display scale (96, 120, 144, 192: 100 % to 200 %), in a
-#                 project prefix of its own, build/wineprefix-run-dpiN: a
-#                 user's prefix is never rescaled.
+#  --dpi N        the display scale (96, 120, 144, 192: 100 % to 200 %)
 #  --long-values  a registered organisation and a product name too long for
-#                 their lines, only in a project prefix, put back afterwards.
-#  --names        a registered owner in Chinese and an organisation in Greek,
-#                 likewise.
+#                 their lines
+#  --names        a registered owner in Chinese and an organisation in Greek
+# Each of these in a project prefix of its own, named after them
+# (build/wineprefix-run-dpi144-long): a user's prefix and the plain run's
+# are never rescaled or given other values, so nothing is put back.
 # With a display the program runs there until the user closes it. Without one
 # (no DISPLAY), or with --screenshot, it runs on a private virtual display:
 # the rows are printed as the live window shows them, a screenshot is saved,
@@ -55,12 +55,10 @@ if [ -n "${DISPLAY:-}" ] && [ -z "$shot$long_values$names${OSPREL_ON_PRIVATE_DIS
            "to run on a private virtual display"
 fi
 
-if [ -n "$dpi" ]; then
-  "$here/wine-prefix.sh" "$root/build/wineprefix-run-dpi$dpi"
-  wine_env "$root/build/wineprefix-run-dpi$dpi"
-elif [ -z "${WINEPREFIX:-}" ] || [ -n "$long_values$names" ]; then
-  "$here/wine-prefix.sh" "$root/build/wineprefix-run"
-  wine_env "$root/build/wineprefix-run"
+picture=${dpi:+-dpi$dpi}${long_values:+-long}${names:+-names}
+if [ -n "$picture" ] || [ -z "${WINEPREFIX:-}" ]; then
+  "$here/wine-prefix.sh" "$root/build/wineprefix-run$picture"
+  wine_env "$root/build/wineprefix-run$picture"
 else
   # The user's own prefix, checked before anything touches it.
   case $WINEPREFIX in
@@ -81,7 +79,7 @@ else
            "empty or absent folder, or unset WINEPREFIX to use the project's own"
   fi
   arch=${WINEARCH:-win64}
-  [ ! -f "$WINEPREFIX/system.reg" ] || arch=$(sed -n '1,5s/^#arch=//p' "$WINEPREFIX/system.reg")
+  [ ! -d "$WINEPREFIX/drive_c" ] || arch=$(prefix_arch "$WINEPREFIX")
   if [ "$arch" = win32 ] && pe_64bit "$exe"; then
     refuse "$exe is a 64-bit program and $WINEPREFIX is a 32-bit prefix, which runs" \
            "32-bit programs only: start the 32-bit Osprel (make run ARCH=win32)"
@@ -95,13 +93,29 @@ fi
 
 # Only once a display is at hand: the first Wine program of a session starts
 # the prefix's desktop, and one started without a display leaves the next
-# program with none. The scale is read when a program starts.
-set_scale() {
-  [ -z "$dpi" ] || wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f </dev/null >/dev/null
+# program with none. The scale is read when a program starts. These values
+# go only into a prefix of the picture's own (above); reg.exe reads its
+# command line in the locale's character set: UTF-8 here whatever the
+# caller's, so that the names arrive whole.
+set_value() {   # KEY NAME TYPE DATA
+  LC_ALL=C.UTF-8 wine reg add "$1" /v "$2" /t "$3" /d "$4" /reg:64 /f </dev/null >/dev/null ||
+    { echo "run.sh: could not set $2 in $WINEPREFIX (wine reg's words above)" >&2; exit 1; }
+}
+set_values() {
+  local version='HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion'   # the view Osprel reads
+  [ -z "$dpi" ] || set_value 'HKCU\Control Panel\Desktop' LogPixels REG_DWORD "$dpi"
+  if [ -n "$long_values" ]; then
+    set_value "$version" RegisteredOrganization REG_SZ "Example Pharmaceuticals International Holdings GmbH & Co. KG"
+    set_value "$version" ProductName REG_SZ "Windows Server 2012 R2 Datacenter Evaluation"
+  fi
+  if [ -n "$names" ]; then
+    set_value "$version" RegisteredOwner REG_SZ "Prüferin 测试所有者"
+    set_value "$version" RegisteredOrganization REG_SZ "Οργανισμός Δοκιμών"
+  fi
 }
 
 if [ -n "$on_callers_display" ]; then
-  set_scale
+  set_values
   exec wine "$exe"
 fi
 
@@ -119,104 +133,21 @@ fi
 shot=${shot:-$root/build/osprel.png}
 mkdir -p "$(dirname "$shot")"
 
-set_scale
+set_values
 
-# Registry values this run changes (only ever in a project prefix) go back to
-# what they were when it ends, with their own type and data. Every key is
-# saved before any value changes: its export, cut to the value's lines, is
-# imported again afterwards; a value that was not there is deleted, and so is
-# a key that the change made. A key that is there but cannot be exported
-# stops the run with nothing changed. The exports live in the prefix's own
-# C: drive, which Wine can name whatever TMPDIR or the locale.
-saved="" changes=() applied=""
-# One per change, its fields split by \x1f (a tab would let empty ones merge):
-# key, name, type, data, the file of its value before or none, the key to
-# delete or none.
-reg_view() {   # KEY: HKLM is read in Osprel's 64-bit view; HKCU here is one view
-  case $1 in HKLM*) echo /reg:64 ;; esac
-}
-key_exists() { wine reg query "$1" $(reg_view "$1") >/dev/null 2>&1; }
-save_value() {   # KEY NAME TYPE DATA
-  local n=${#changes[@]} value="" made="" parent
-  if [ -z "$saved" ]; then
-    saved=$(mktemp -d "$WINEPREFIX/drive_c/osprel-saved.XXXXXX")
-  fi
-  local file="$saved/$n.reg" dos="C:\\${saved##*/}\\$n.reg"
-  if key_exists "$1"; then
-    if ! wine reg export "$1" "$dos" $(reg_view "$1") /y >/dev/null 2>&1 || [ ! -s "$file" ]; then
-      echo "run.sh: could not save $1 (wine reg export failed); nothing was changed" >&2
-      exit 1
-    fi
-    value="$file.value"
-    # Wine's value names ignore case: so does the search for the value's lines.
-    iconv -f UTF-16 -t UTF-8 "$file" | tr -d '\r' | awk -v name="\"$2\"=" '
-      /^\[/ { if (!sections++) key = $0; next }
-      sections == 1 && tolower(substr($0, 1, length(name))) == tolower(name) {
-        on = 1; print "Windows Registry Editor Version 5.00\n\n" key }
-      on { print; on = /\\$/ }' >"$value"   # reads to the end: an early exit would break the pipe
-    [ -s "$value" ] || value=""
-  else
-    # The outermost missing key, below a hive that must answer.
-    made=$1
-    while parent=${made%\\*}; [ "$parent" != "$made" ] && ! key_exists "$parent"; do made=$parent; done
-    if [ "$parent" = "$made" ]; then
-      echo "run.sh: wine reg answers for no key of $1; nothing was changed" >&2
-      exit 1
-    fi
-  fi
-  changes+=("$1"$'\x1f'"$2"$'\x1f'"$3"$'\x1f'"$4"$'\x1f'"$value"$'\x1f'"$made")
-}
-set_values() {
-  local change key name type data
-  applied=1
-  for change in "${changes[@]}"; do
-    IFS=$'\x1f' read -r key name type data _ <<<"$change"
-    wine reg add "$key" /v "$name" /t "$type" /d "$data" $(reg_view "$key") /f >/dev/null
-  done
-}
-put_back_values() {
-  local i key name value made
-  [ -n "$applied" ] || changes=()
-  for ((i = ${#changes[@]} - 1; i >= 0; i--)); do
-    IFS=$'\x1f' read -r key name _ _ value made <<<"${changes[$i]}"
-    if [ -n "$made" ]; then
-      wine reg delete "$made" $(reg_view "$key") /f
-    elif [ -n "$value" ]; then
-      { printf '\xff\xfe'; sed 's/$/\r/' "$value" | iconv -f UTF-8 -t UTF-16LE; } >"$value.utf16"
-      wine reg import "C:\\${saved##*/}\\${value##*/}.utf16" $(reg_view "$key")
-    else
-      wine reg delete "$key" /v "$name" $(reg_view "$key") /f
-    fi >/dev/null || echo "run.sh: could not put back $key\\$name" >&2
-  done
-  changes=()
-  [ -z "$saved" ] || rm -rf "$saved"
-}
-
-program=""
+program="" reader="" out=""
 finish() {
   local rc=$?
-  trap - EXIT INT TERM
-  set +e   # whatever fails here, the values still go back
-  [ -z "$program" ] || kill "$program" 2>/dev/null
-  put_back_values
-  exit $rc
+  trap - EXIT INT TERM HUP
+  # shellcheck disable=SC2086 # none, one or two process ids
+  kill $program $reader 2>/dev/null
+  [ -z "$out" ] || rm -rf "$out"
+  exit "$rc"
 }
 trap finish EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
-
-version_key='HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion'   # the 64-bit view, which Osprel reads
-if [ -n "$long_values" ]; then
-  save_value "$version_key" RegisteredOrganization REG_SZ "Example Pharmaceuticals International Holdings GmbH & Co. KG"
-  save_value "$version_key" ProductName REG_SZ "Windows Server 2012 R2 Datacenter Evaluation"
-fi
-if [ -n "$names" ]; then
-  save_value "$version_key" RegisteredOwner REG_SZ "Prüferin 测试所有者"
-  save_value "$version_key" RegisteredOrganization REG_SZ "Οργανισμός Δοκιμών"
-fi
-# reg.exe reads its command line in the locale's character set: UTF-8 here
-# whatever the caller's, so that the names arrive whole.
-LC_ALL=C.UTF-8 set_values
+trap 'exit 129' HUP
 
 # The Wine server and Wine's own services, started by the first of these, may
 # outlive the run (a program the run did not start can join them): they get
@@ -224,16 +155,25 @@ LC_ALL=C.UTF-8 set_values
 wine "$exe" </dev/null >/dev/null 2>&1 &
 program=$!
 out=$(mktemp -d)
-status=0
 # The window shows within seconds; the 32-bit program's, where Wine's 32-bit
 # loader runs through an emulator, some seconds later (6 s on an idle machine).
 wait_ms=20000
 pe_64bit "$exe" || [ "$wine32" != emulated ] || wait_ms=60000
-wine "$(dirname "$exe")/tools/show_rows.exe" $wait_ms </dev/null >"$out/rows" 2>"$out/errors" || status=$?
+# In the background, waited for: an interrupt ends the run at once.
+wine "$(dirname "$exe")/tools/show_rows.exe" $wait_ms </dev/null >"$out/rows" 2>"$out/errors" &
+reader=$!
+status=0
+wait $reader || status=$?
+reader=""
 rows=$(cat "$out/rows") errors=$(cat "$out/errors")
-rm -rf "$out"
 [ -z "$errors" ] || printf '%s\n' "$errors" >&2
-[ $status = 0 ] || exit $status
+if [ $status != 0 ]; then
+  # What it printed before it failed, and that it failed: Wine's own words
+  # (a program it cannot start) come without a line of show_rows'.
+  [ -z "$rows" ] || printf '%s\n' "$rows" >&2
+  echo "run.sh: show_rows.exe could not read Osprel's rows in $WINEPREFIX (status $status)" >&2
+  exit $status
+fi
 printf '%s\n' "$rows" | grep -v '^window '
 
 # A click in the window makes it active, as a user's first click would: in
@@ -252,17 +192,15 @@ echo "Screenshot: $shot"
 # Another program of the prefix's Wine server (on another display) can take
 # the foreground and with it the key: then, as a user would, click the
 # window again and press Esc again.
+closed() { ! kill -0 "$program" 2>/dev/null; }
 for attempt in 1 2 3; do
   [ $attempt = 1 ] || { click; sleep 0.3; }
   xdotool key Escape
-  for _ in $(seq 40); do
-    kill -0 $program 2>/dev/null || break 2
-    sleep 0.1
-  done
+  wait_until 4 closed && break
 done
-if kill -0 $program 2>/dev/null; then
-  echo "Osprel did not close on Esc" >&2
+if ! closed; then
+  echo "run.sh: Osprel did not close on Esc" >&2
   exit 1
 fi
-wait $program
+wait "$program"
 program=""
