@@ -66,7 +66,7 @@ else
   case $WINEPREFIX in
     /*) ;;
     *) refuse "WINEPREFIX=$WINEPREFIX is a relative path, which Wine does not take; name the" \
-              "folder from the root: WINEPREFIX=$(realpath -m "$WINEPREFIX")" ;;
+              "folder from the root: WINEPREFIX=$(realpath -m -- "$WINEPREFIX")" ;;
   esac
   wine_env "$WINEPREFIX"
   # Wine makes a prefix in any folder it is named: only in one that is not
