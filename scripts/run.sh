@@ -42,6 +42,10 @@ done
 
 refuse() { echo "run.sh: $*" >&2; exit 2; }
 
+# The scale names a prefix's folder below build/ and a REG_DWORD: a whole
+# number (make screenshot offers the scales README shows, DPIS).
+[[ -z $dpi || $dpi =~ ^[1-9][0-9]{0,3}$ ]] || refuse "--dpi $dpi is not a whole number of pixels per inch"
+
 # The 32-bit program needs Wine's 32-bit loader (wine-env.sh says why it
 # cannot run, where it cannot).
 pe_64bit "$exe" || wine32_ready || exit 2
@@ -97,7 +101,15 @@ fi
 # the prefix's desktop, and one started without a display leaves the next
 # program with none. The scale is read when a program starts.
 set_scale() {
-  [ -z "$dpi" ] || wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f </dev/null >/dev/null
+  [ -n "$dpi" ] || return 0
+  local said
+  # reg.exe gives its reasons on its standard output.
+  said=$(wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f </dev/null 2>&1) || {
+    printf '%s\n' "$said" >&2
+    echo "run.sh: could not set the display scale of $WINEPREFIX to $dpi pixels per inch" \
+         "(wine reg add's words above)" >&2
+    exit 1
+  }
 }
 
 if [ -n "$on_callers_display" ]; then
