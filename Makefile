@@ -6,7 +6,7 @@
 #                 none: show_rows prints the rows, then build/osprel.png is
 #                 saved and the window closed); ARCH=win32 runs the 32-bit one
 #   make screenshot  the picture README shows, docs/osprel.png; with DPI=144
-#                 (120, 192) at that display scale, docs/osprel-144.png, and
+#                 (96, 120, 192) at that display scale, docs/osprel-144.png, and
 #                 with LONG=1 also with values too long for their lines,
 #                 docs/osprel-144-long.png; with NAMES=1 with an owner in
 #                 Chinese and an organisation in Greek, docs/osprel-names.png

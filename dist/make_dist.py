@@ -23,7 +23,8 @@ the key and the password from the files named; neither is copied anywhere nor
 printed.
 
 With the address the release will be published at (the folder that will hold
-the archive), OUT_DIR/winget/ receives a winget manifest of the archive.
+the archive), OUT_DIR/winget/ receives a winget manifest of the archive; the
+archive's address may be as long as winget takes, 2048 characters.
 
 Every name, number and text comes from the resource script's version block,
 but the licence's name, which is the first line of LICENSE ("MIT License")."""
