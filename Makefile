@@ -6,7 +6,7 @@
 #                 none: show_rows prints the rows, then build/osprel.png is
 #                 saved and the window closed); ARCH=win32 runs the 32-bit one
 #   make screenshot  the picture README shows, docs/osprel.png; with DPI=144
-#                 (120, 192) at that display scale, docs/osprel-144.png, and
+#                 (96, 120, 192) at that display scale, docs/osprel-144.png, and
 #                 with LONG=1 also with values too long for their lines,
 #                 docs/osprel-144-long.png; with NAMES=1 with an owner in
 #                 Chinese and an organisation in Greek, docs/osprel-names.png
@@ -33,6 +33,33 @@ ASAN := build/host-asan
 TEST_PREFIX := build/wineprefix-tests
 JOBS ?= $(shell nproc)
 MAKEFLAGS += --no-print-directory
+
+# ---- The values a user passes, checked before anything is done -------------
+# Each setting's values are listed here once. A goal that reads a setting
+# stops at once, before any package, build or prefix, when it is set to
+# anything else (make's status 2), naming what it takes. A value is read as
+# written ($(value)): make expands nothing of a refused one. Checked per goal:
+# ARCH is a common name in users' environments, and only make run reads it.
+DPIS := 96 120 144 192
+BENCH_RUNS_MAX := 1000
+# The CPUs make may run on (taskset takes no other), from their list's ranges.
+ALLOWED_CPUS = $(shell sed -n 's/^Cpus_allowed_list:[[:space:]]*//p' /proc/self/status | tr , '\n' | \
+  while IFS=- read -r first last; do seq "$$first" "$${last:-$$first}"; done)
+same = $(and $(findstring $(1),$(2)),$(findstring $(2),$(1)))
+from_environment = $(if $(filter environment%,$(origin $(1))), (set in the environment))
+# $(call check_value,NAME,VALUES,WHAT NAME TAKES): nothing when NAME's value is
+# exactly one of VALUES (a % in it is no pattern), and otherwise make stops.
+check_value = $(if $(call same,$(value $(1)),$(firstword $(filter $(value $(1)),$(2)))),,$(error \
+  $(1)=$(value $(1))$(call from_environment,$(1)) cannot be used: $(1) takes $(3)))
+goal = $(filter $(1),$(MAKECMDGOALS))
+$(if $(call goal,run),$(call check_value,ARCH,$(ARCHES),$(firstword $(ARCHES)) (the 64-bit program) or \
+  $(lastword $(ARCHES)) (the 32-bit one)))
+$(if $(and $(call goal,screenshot),$(value DPI)),$(call check_value,DPI,$(DPIS),one of $(DPIS) \
+  (pixels per inch: 100 to 200 %)))
+$(if $(and $(call goal,bench),$(value BENCH_RUNS)),$(call check_value,BENCH_RUNS,$(shell seq $(BENCH_RUNS_MAX)),a \
+  whole number of starts from 1 to $(BENCH_RUNS_MAX)))
+$(if $(and $(call goal,bench),$(value BENCH_CPU)),$(call check_value,BENCH_CPU,$(ALLOWED_CPUS),one of the \
+  CPUs this machine runs it on: $(ALLOWED_CPUS)))
 
 .PHONY: all deps deps-program deps-wine32 build run screenshot dist host asan test test-host test-win clean $(ARCHES) $(ARCHES:%=%-tests)
 

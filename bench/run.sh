@@ -15,13 +15,13 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/wine-env.sh"
 wine32_ready || exit 1   # the bench runs the 32-bit program too
-prefix=$(realpath -m "${BENCH_PREFIX:-$root/build/wineprefix-bench}")
+prefix=$(realpath -m -- "${BENCH_PREFIX:-$root/build/wineprefix-bench}")
 "$root/scripts/wine-prefix.sh" "$prefix" || exit
 
-win=$(realpath -m "${BENCH_WIN_DIR:-$root/build/win64}")
-win32=$(realpath -m "${BENCH_WIN32_DIR:-$root/build/win32}")
-host=$(realpath -m "${BENCH_HOST_DIR:-$root/build/host}")
-out=$(realpath -m "${BENCH_OUT:-$root/build/bench}")
+win=$(realpath -m -- "${BENCH_WIN_DIR:-$root/build/win64}")
+win32=$(realpath -m -- "${BENCH_WIN32_DIR:-$root/build/win32}")
+host=$(realpath -m -- "${BENCH_HOST_DIR:-$root/build/host}")
+out=$(realpath -m -- "${BENCH_OUT:-$root/build/bench}")
 runs=${BENCH_RUNS:-20}
 cpu=${BENCH_CPU:-0}
 for exe in "$win/Osprel.exe" "$win32/Osprel.exe" "$win/bench/osprel_floor.exe" \

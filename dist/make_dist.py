@@ -23,7 +23,8 @@ the key and the password from the files named; neither is copied anywhere nor
 printed.
 
 With the address the release will be published at (the folder that will hold
-the archive), OUT_DIR/winget/ receives a winget manifest of the archive.
+the archive), OUT_DIR/winget/ receives a winget manifest of the archive; the
+archive's address may be as long as winget takes, 2048 characters.
 
 Every name, number and text comes from the resource script's version block,
 but the licence's name, which is the first line of LICENSE ("MIT License")."""
@@ -47,6 +48,8 @@ PROGRAM_NAME = os.path.basename(__file__)
 ZIP_TIME = (1980, 1, 1, 0, 0, 0)
 # The manifest schema the winget manifest is written for.
 MANIFEST_VERSION = "1.9.0"
+# The longest installer address (InstallerUrl) that schema takes.
+INSTALLER_URL_MAX = 2048
 # How long signing one program may take, the time-stamp server's answer
 # included, unless told otherwise; and the longest that may be asked for.
 SIGN_TIMEOUT = 60
@@ -187,6 +190,15 @@ def yaml_lines(mapping, indent=""):
                 yield from lines[1:]
 
 
+def archive_name_of(info):
+    return f"{info.strings['InternalName']}-{info.version}.zip"
+
+
+def installer_url(release_url, archive_name):
+    """The address the archive will be downloaded from: the release's folder and its name."""
+    return release_url.rstrip("/") + "/" + archive_name
+
+
 def winget_manifest(out, info, licence, archive_name, arches, release_url):
     """The multi-file manifest (version, installer, default locale) of a
     portable program in a zip: one installer per processor, each naming its
@@ -194,7 +206,7 @@ def winget_manifest(out, info, licence, archive_name, arches, release_url):
     name = info.strings["InternalName"]
     head = {"PackageIdentifier": f"{name}.{name}", "PackageVersion": info.version}
     tail = {"ManifestVersion": MANIFEST_VERSION}
-    url = release_url.rstrip("/") + "/" + archive_name
+    url = installer_url(release_url, archive_name)
     digest = sha256(os.path.join(out, archive_name)).upper()
     installers = [{"Architecture": arch,
                    "NestedInstallerFiles": [{"RelativeFilePath": f"{arch}\\{PROGRAM}",
@@ -252,7 +264,7 @@ def seconds(text):
     return int(text)
 
 
-def parse_arguments():
+def parse_arguments(archive_name):
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0],
                                      usage=__doc__.split("\n\n")[1].strip())
     parser.add_argument("out")
@@ -269,6 +281,12 @@ def parse_arguments():
         parser.error("signing needs both SIGN_PKCS12 and SIGN_PASSWORD_FILE")
     if args.sign_timestamp_url and not args.sign_pkcs12:
         parser.error("SIGN_TIMESTAMP_URL is for a signed release: name SIGN_PKCS12 and SIGN_PASSWORD_FILE too")
+    if args.release_url:
+        url = installer_url(args.release_url, archive_name)
+        if len(url) > INSTALLER_URL_MAX:
+            parser.error(f"RELEASE_URL makes the archive's address {url[:40]}... {len(url)} characters long, "
+                         f"beyond the {INSTALLER_URL_MAX} that winget takes for an installer's address: "
+                         "name a shorter folder")
     # A limit alone asks for nothing: it stays unused.
     args.sign_timeout = args.sign_timeout or SIGN_TIMEOUT
     # The release's folder is made anew: a link there would have its target
@@ -315,7 +333,7 @@ def release(args, info, licence):
 
     with open(os.path.join(out, "LICENSE"), "wb") as f:
         f.write(licence.text)
-    archive_name = f"{info.strings['InternalName']}-{info.version}.zip"
+    archive_name = archive_name_of(info)
     with zipfile.ZipFile(os.path.join(out, archive_name), "w") as archive:
         add(archive, "README.txt", readme(info.version))
         add(archive, "LICENSE", licence.text)
@@ -329,16 +347,16 @@ def release(args, info, licence):
     print(f"{os.path.join(out, archive_name)} and SHA256SUMS")
     if args.release_url:
         winget_manifest(out, info, licence, archive_name, programs, args.release_url)
-        print(f"{os.path.join(out, 'winget')}: the winget manifest of {args.release_url.rstrip('/')}/{archive_name}")
+        print(f"{os.path.join(out, 'winget')}: the winget manifest of {installer_url(args.release_url, archive_name)}")
 
 
 def main():
-    args = parse_arguments()
     try:
         info = VersionBlock.read()
         licence = Licence()
     except Failure as error:
         sys.exit(f"{PROGRAM_NAME}: {error}")
+    args = parse_arguments(archive_name_of(info))
     # A signal the caller ignores (nohup, a background job) stays ignored.
     for number in INTERRUPTIONS:
         if signal.getsignal(number) != signal.SIG_IGN:

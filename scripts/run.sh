@@ -42,6 +42,10 @@ done
 
 refuse() { echo "run.sh: $*" >&2; exit 2; }
 
+# The scale names a prefix's folder below build/ and a REG_DWORD: a whole
+# number (make screenshot offers the scales README shows, DPIS).
+[[ -z $dpi || $dpi =~ ^[1-9][0-9]{0,3}$ ]] || refuse "--dpi $dpi is not a whole number of pixels per inch"
+
 # The 32-bit program needs Wine's 32-bit loader (wine-env.sh says why it
 # cannot run, where it cannot).
 pe_64bit "$exe" || wine32_ready || exit 2
@@ -64,7 +68,7 @@ else
   case $WINEPREFIX in
     /*) ;;
     *) refuse "WINEPREFIX=$WINEPREFIX is a relative path, which Wine does not take; name the" \
-              "folder from the root: WINEPREFIX=$(realpath -m "$WINEPREFIX")" ;;
+              "folder from the root: WINEPREFIX=$(realpath -m -- "$WINEPREFIX")" ;;
   esac
   wine_env "$WINEPREFIX"
   # Wine makes a prefix in any folder it is named: only in one that is not
@@ -96,10 +100,15 @@ fi
 # program with none. The scale is read when a program starts. These values
 # go only into a prefix of the picture's own (above); reg.exe reads its
 # command line in the locale's character set: UTF-8 here whatever the
-# caller's, so that the names arrive whole.
+# caller's, so that the names arrive whole, and gives its reasons on its
+# standard output.
 set_value() {   # KEY NAME TYPE DATA
-  LC_ALL=C.UTF-8 wine reg add "$1" /v "$2" /t "$3" /d "$4" /reg:64 /f </dev/null >/dev/null ||
-    { echo "run.sh: could not set $2 in $WINEPREFIX (wine reg's words above)" >&2; exit 1; }
+  local said
+  said=$(LC_ALL=C.UTF-8 wine reg add "$1" /v "$2" /t "$3" /d "$4" /reg:64 /f </dev/null 2>&1) || {
+    printf '%s\n' "$said" >&2
+    echo "run.sh: could not set $2 to $4 in $WINEPREFIX (wine reg add's words above)" >&2
+    exit 1
+  }
 }
 set_values() {
   local version='HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion'   # the view Osprel reads

@@ -22,7 +22,7 @@
 # keep the caller's TMPDIR.
 
 wine_env() {
-  WINEPREFIX=$(realpath -m "$1")
+  WINEPREFIX=$(realpath -m -- "$1")
   WINEDEBUG=${WINEDEBUG:--all}
   WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
   export WINEPREFIX WINEDEBUG WINEDLLOVERRIDES
@@ -72,7 +72,7 @@ wait_until() {   # SECONDS COMMAND [ARGS...]
 # those of the folder itself.
 server_running() {
   local id pid
-  id=$(stat -L -c '%d %i' "$1" 2>/dev/null) || return 1
+  id=$(stat -L -c '%d %i' -- "$1" 2>/dev/null) || return 1
   id=$(printf 'server-%x-%x' $id)
   for pid in $(pgrep -u "$(id -u)" wineserver); do
     [ "$(basename "$(readlink "/proc/$pid/cwd")")" = "$id" ] && return 0
@@ -168,8 +168,8 @@ when you are root): it registers Debian's qemu-user-static for i386 programs thr
 # A 64-bit program, from its PE header's machine field (0x8664: x86-64).
 pe_64bit() {
   local at
-  at=$(od -An -tu4 -j60 -N4 "$1" | tr -d ' ') || return 1
-  [ "$(od -An -tx2 -j$((at + 4)) -N2 "$1" | tr -d ' ')" = 8664 ]
+  at=$(od -An -tu4 -j60 -N4 -- "$1" | tr -d ' ') || return 1
+  [ "$(od -An -tx2 -j$((at + 4)) -N2 -- "$1" | tr -d ' ')" = 8664 ]
 }
 
 # Found once, when a script starts.

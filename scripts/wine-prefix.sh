@@ -30,7 +30,7 @@ set -euo pipefail
 . "$(dirname "$0")/wine-env.sh"
 
 prefix=${1:?usage: wine-prefix.sh DIR}
-prefix=$(realpath -m "$prefix")
+prefix=$(realpath -m -- "$prefix")
 made="$prefix/.osprel-made" ready="$prefix/.osprel-ready" lock="$prefix/.osprel-lock"
 
 ours() { project_prefix "$prefix"; }

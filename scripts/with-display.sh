@@ -52,7 +52,7 @@ for p in "${prefixes[@]}"; do
     echo "with-display.sh: a Wine server already runs for $p; it is left running, with its" \
          "programs (a server whose first program had no display gives none to later ones)" >&2
   else
-    ours+=("$(realpath -m "$p")")
+    ours+=("$(realpath -m -- "$p")")
   fi
 done
 

@@ -93,7 +93,9 @@ REQUIRED = {
     "defaultLocale": {**PACKAGE, "PackageLocale": LOCALE, "Publisher": ".{2,256}", "PackageName": ".{2,256}",
                       "License": ".{3,512}", "ShortDescription": ".{3,256}", "ManifestType": "defaultLocale"},
 }
-INSTALLER = {"Architecture": "x64|x86|arm|arm64|neutral", "InstallerUrl": r"[Hh][Tt][Tt][Pp][Ss]?://.+",
+INSTALLER_URL_MAX = 2048
+INSTALLER = {"Architecture": "x64|x86|arm|arm64|neutral",
+             "InstallerUrl": rf"(?=.{{1,{INSTALLER_URL_MAX}}}$)[Hh][Tt][Tt][Pp][Ss]?://.+",
              "InstallerSha256": "[A-Fa-f0-9]{64}"}
 NESTED_FILE = {"RelativeFilePath": ".{1,512}", "PortableCommandAlias": ".{1,40}"}
 
@@ -236,6 +238,22 @@ def version_block(program):
     node(0, 0)
     ms, ls = struct.unpack_from("<II", block, block.index(b"\xbd\x04\xef\xfe") + 8)
     return strings, (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)
+
+
+def release_version(numbers):
+    """'1.5' for a version resource's (1, 5, 0, 0): trailing zeros dropped, two numbers kept."""
+    version = list(numbers)
+    while len(version) > 2 and version[-1] == 0:
+        version.pop()
+    return ".".join(map(str, version))
+
+
+def release_url_for(length):
+    """A release folder's address that makes the archive's address LENGTH characters long."""
+    strings, numbers = version_block(PROGRAMS["x64"])
+    archive = f"{strings['InternalName']}-{release_version(numbers)}.zip"
+    web = "https://osprel.invalid/releases/"
+    return web + "v" * (length - len(web) - len("/" + archive)) + "/"
 
 
 class SignedRelease(unittest.TestCase):
@@ -443,10 +461,7 @@ class SignedRelease(unittest.TestCase):
         for arch, program in self.programs.items():
             with self.subTest(arch):
                 strings, numbers = version_block(program)
-                version = list(numbers)
-                while len(version) > 2 and version[-1] == 0:
-                    version.pop()
-                self.assertEqual(locale["PackageVersion"], ".".join(map(str, version)))
+                self.assertEqual(locale["PackageVersion"], release_version(numbers))
                 self.assertEqual(locale["Publisher"], strings["CompanyName"])
                 self.assertEqual(locale["ShortDescription"], strings["FileDescription"])
                 self.assertEqual(locale["License"], "MIT")
@@ -471,6 +486,16 @@ class UnsignedAndRefused(unittest.TestCase):
             verified = run("osslsigncode", "verify", "-in", os.path.join(self.out, arch, "Osprel.exe"))
             self.assertNotEqual(verified.returncode, 0)
             self.assertIn("No signature found", verified.stdout + verified.stderr)
+
+    def test_the_longest_archive_address_winget_takes_is_written(self):
+        result = SignedRelease.make_dist(self.out, "--release-url", release_url_for(INSTALLER_URL_MAX))
+        self.assertEqual(result.returncode, 0, result.stderr)
+        (name,) = [n for n in os.listdir(os.path.join(self.out, "winget")) if n.endswith(".installer.yaml")]
+        with open(os.path.join(self.out, "winget", name), encoding="utf-8") as f:
+            installers = yaml.safe_load(f)["Installers"]
+        for item in installers:
+            self.assertEqual(len(item["InstallerUrl"]), INSTALLER_URL_MAX)
+            self.assertRegex(item["InstallerUrl"], f"^(?:{INSTALLER['InstallerUrl']})$")
 
     def test_refused_before_anything_is_written(self):
         password = os.path.join(self.work, "password.txt")
@@ -511,6 +536,9 @@ class UnsignedAndRefused(unittest.TestCase):
             ("a backslash", ["--release-url", web + "v1.5\\"], "write it as %5C", None),
             ("a % with one digit", ["--release-url", web + "v1.5%2"], "two hexadecimal digits", None),
             ("a letter outside ASCII", ["--release-url", web + "v1.5\u00e9/"], "write it as %C3%A9", None),
+            ("an archive's address one character beyond winget's limit",
+             ["--release-url", release_url_for(INSTALLER_URL_MAX + 1)],
+             f"{INSTALLER_URL_MAX + 1} characters long, beyond the {INSTALLER_URL_MAX}", None),
             # Through the Makefile: the shell runs nothing of a value, and make
             # expands no $ in it.
             ("a quote and a command, through make", {"RELEASE_URL": web + "'; touch injected; '"},
