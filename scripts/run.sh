@@ -148,8 +148,9 @@ program="" reader="" out=""
 finish() {
   local rc=$?
   trap - EXIT INT TERM HUP
+  set +e   # whatever fails here, the rest is still done
   # shellcheck disable=SC2086 # none, one or two process ids
-  kill $program $reader 2>/dev/null
+  [ -z "$program$reader" ] || kill $program $reader 2>/dev/null
   [ -z "$out" ] || rm -rf "$out"
   exit "$rc"
 }

@@ -31,19 +31,25 @@ user_programs=$work/user-programs
 cleanup() {
   local p
   for p in $(cat "$user_programs" 2>/dev/null); do kill "$p" 2>/dev/null; done
-  for p in "$work"/*/; do WINEPREFIX=${p%/} timeout 20 wineserver -k 2>/dev/null; done
+  while read -r p; do
+    WINEPREFIX=$p timeout 20 wineserver -k 2>/dev/null
+    forget_server "$p"
+  done < <(find "$work" -maxdepth 3 -name wineserver -printf '%h\n')
   rm -rf "$work"
 }
 # Deletes a case's copy: a folder below $work, never anything a setting names.
 discard() {
   local p
   for p; do
-    [[ $(realpath -ms "$p") == "$work"/case* ]] && rm -rf -- "$p"
+    [[ $(realpath -ms -- "$p") == "$work"/case* ]] || continue
+    forget_server "$p"
+    rm -rf -- "$p"
   done
 }
 trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
+trap 'exit 129' HUP
 refused="is not a Wine prefix this project made"
 key='HKCU\Software\Wine\AppDefaults\Osprel.exe\X11 Driver'
 
@@ -64,7 +70,7 @@ make_user_prefix() {   # DIR WINEARCH|home
   if [ "$2" = win32 ] && [ "$wine32" != native ]; then
     [ -d "$work/win64" ] || make_user_prefix "$work/win64" win64 || return
     copy_prefix "$work/win64" "$1" && sed -i '1,5s/^#arch=win64$/#arch=win32/' "$1/system.reg" &&
-      touch "$1/.no-wine"
+      rm -rf "$1/drive_c/windows/syswow64" && touch "$1/.no-wine"
     return
   fi
   (
@@ -155,42 +161,56 @@ run_twice() {
   run --screenshot "$work/shot2.png"; status=$?
   wait $first && return $status
 }
-# A prefix of the project's own, where `make run --long-values` changes values
-# and must put them back: the user's made into one as wine-prefix.sh leaves it
-# (marked, Managed=N, no settings for Osprel), with a lower-case value of
-# another type where the run sets RegisteredOrganization, and found where
-# run.sh looks, under a source tree of links.
+# The pictures' values go into a prefix of their own, never into the plain
+# run's: the user's prefix, made into one of the project's as wine-prefix.sh
+# leaves it (marked, Managed=N, no settings for Osprel), stands where run.sh
+# looks for the plain run's prefix, under a source tree of links, and must
+# be as it was; a copy stands in for the pictures'.
 as_project() {
-  local version='HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion'
   touch .osprel-made .osprel-ready .osprel-any-script-font
   { wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f &&
-    wine reg delete 'HKCU\Software\Wine\AppDefaults\Osprel.exe' /f &&
-    wine reg delete "$version" /v RegisteredOrganization /reg:64 /f &&
-    wine reg add "$version" /v registeredorganization /t REG_EXPAND_SZ /d '%ours%' /reg:64 /f; } >/dev/null 2>&1
+    wine reg delete 'HKCU\Software\Wine\AppDefaults\Osprel.exe' /f; } >/dev/null 2>&1
 }
 long_values() {
-  mkdir -p "$work/tree/build" && ln -sfn "$root/scripts" "$work/tree/scripts" &&
-    ln -sfn "$WINEPREFIX" "$work/tree/build/wineprefix-run" &&
-    env -u DISPLAY -u WINEPREFIX timeout -k 5 120 "$work/tree/scripts/run.sh" "$exe" --screenshot "$work/shot.png" \
-      --long-values
+  local tree=$work/tree
+  mkdir -p "$tree/build" && ln -sfn "$root/scripts" "$tree/scripts" &&
+    ln -sfn "$WINEPREFIX" "$tree/build/wineprefix-run" &&
+    copy_prefix "$WINEPREFIX" "$tree/build/wineprefix-run-long" || return
+  env -u DISPLAY -u WINEPREFIX timeout -k 5 120 "$tree/scripts/run.sh" "$exe" --screenshot "$work/shot.png" \
+    --long-values
 }
-# Wine's reg that cannot export, as when the file it names cannot be written.
-long_values_no_export() {
+# Wine's show_rows.exe cannot start: what Wine said, and why the run ends.
+run_show_rows_fails() {
   mkdir -p "$work/shim" &&
-    printf '#!/bin/sh\n[ "$1 $2" = "reg export" ] && exit 1\nexec %s "$@"\n' "$(command -v wine)" >"$work/shim/wine" &&
-    chmod +x "$work/shim/wine" && PATH=$work/shim:$PATH long_values
+    printf '#!/bin/sh\ncase "$*" in *show_rows.exe*) echo "wine: Bad EXE format for $1." >&2; exit 1 ;; esac\nexec %s "$@"\n' \
+      "$(command -v wine)" >"$work/shim/wine" &&
+    chmod +x "$work/shim/wine" && PATH=$work/shim:$PATH run
 }
+# A 32-bit prefix whose registry files lack their #arch line, as older Wine
+# wrote them: its missing 64-bit system (syswow64) tells.
+drop_arch() { sed -i '/^#arch=/d' system.reg user.reg userdef.reg; }
 # A TMPDIR that is not there, or whose file system is full (a small one of
 # the test's own, which only root can mount).
 run_tmpdir_absent() { TMPDIR=$work/absent run; }
-run_tmpdir_full() {
-  local full=$work/full
-  [ "$(id -u)" = 0 ] || { echo "skipped: only root mounts a small file system"; return 1; }
+# A small file system of the test's own, filled: only root can mount one.
+# Status 77 says the case was skipped, and why.
+on_full_disk() {   # COMMAND...
+  local full=$work/full status
+  [ "$(id -u)" = 0 ] || { echo "only root mounts a small file system"; return 77; }
   mkdir -p "$full" && mount -t tmpfs -o size=16k tmpfs "$full" || return
   head -c 1M /dev/zero >"$full/filler" 2>/dev/null
-  TMPDIR=$full run
-  local status=$?
+  "$@" "$full"
+  status=$?
   umount "$full"
+  return $status
+}
+run_tmpdir_full() { on_full_disk run_in_tmpdir; }
+run_in_tmpdir() { TMPDIR=$1 run; }
+prepare_full() { on_full_disk prepare_in; }
+prepare_in() {
+  local status=0
+  timeout 60 scripts/wine-prefix.sh "$1/prefix" || status=$?
+  echo "left in the prefix: [$(ls -A "$1/prefix" | tr '\n' ' ')]"
   return $status
 }
 # with-display.sh killed outright: its display and window manager end with it.
@@ -217,11 +237,67 @@ prepare_killed() {
   scripts/wine-prefix.sh "$made" >/dev/null 2>&1 &
   for _ in $(seq 300); do server_running "$made" && break; sleep 0.1; done
   kill -KILL $!
+  wait $! 2>/dev/null   # the lock is free once the killed one is gone, not before
   flock -n "$made/.osprel-lock" true && free=1 || echo "the lock is held by what the killed one started"
   (timeout -s KILL 20 scripts/wine-prefix.sh "$made" 2>&1 | grep -m 1 anew) </dev/null
   WINEPREFIX=$made timeout 20 wineserver -k
+  forget_server "$made"
   rm -rf "$made"
   [ -n "$free" ]
+}
+# Whether a process still runs in PREFIX (Wine's processes name it only in
+# their environment).
+runs_in() { grep -lsz "^WINEPREFIX=$1\$" /proc/[0-9]*/environ >/dev/null; }
+none_in() { ! runs_in "$1"; }
+all_ended() { wait_until 5 none_in "$1" && echo "nothing left running" || echo "left running in $1"; }
+# Ctrl+C as a terminal sends it: to a whole process group, here the run's
+# own, with INT's default action (a background job's shell ignores it).
+in_own_group() {
+  exec python3 -c 'import os, signal, sys
+os.setsid(); signal.signal(signal.SIGINT, signal.SIG_DFL); os.execvp(sys.argv[1], sys.argv[1:])' "$@"
+}
+# Ends the job PID by SIGNAL (to its group where asked), and says how soon.
+stop_job() {   # PID SIGNAL [group]
+  local started=$SECONDS status
+  kill -s "$2" -- "${3:+-}$1"
+  wait "$1"; status=$?
+  echo "status $status $([ $((SECONDS - started)) -le 15 ] && echo within || echo after) 15 s"
+}
+# Ctrl+C while make run's prefix is made: the run ends, nothing of it runs on
+# and no picture is taken; the next run makes the prefix anew.
+interrupted_while_made() {
+  local tree=$work/tree-interrupted run
+  local made=$tree/build/wineprefix-run
+  mkdir -p "$tree/build" && ln -sfn "$root/scripts" "$tree/scripts" || return
+  in_own_group env -u DISPLAY -u WINEPREFIX "$tree/scripts/run.sh" "$exe" --screenshot "$work/shot.png" &
+  run=$!
+  wait_until 120 server_running "$made" || echo "no prefix was being made"
+  stop_job $run INT group
+  all_ended "$made"
+  [ -e "$work/shot.png" ] && echo "a picture was taken" || echo "no picture"
+  (timeout -s KILL 60 scripts/wine-prefix.sh "$made" 2>&1 | grep -m 1 anew) </dev/null
+  WINEPREFIX=$made timeout 20 wineserver -k
+  forget_server "$made"
+}
+# make test stopped by TERM (make hands it to with-display.sh, which runs the
+# tests): this very test, stopped while it makes a user's prefix, leaves no
+# folder and nothing running.
+test_terminated() {
+  local before folder run
+  before=$(ls -d "$root"/build/user-prefix-test.*)
+  env -u DISPLAY "$root/scripts/with-display.sh" "$0" "$exe" "tests' runner" </dev/null >/dev/null 2>&1 &
+  run=$!
+  its_folder() {
+    for folder in "$root"/build/user-prefix-test.*; do
+      grep -qxF "$folder" <<<"$before" || return 0
+    done
+    false
+  }
+  wait_until 60 its_folder && wait_until 120 server_running "$folder/win64" ||
+    echo "the test made no user's prefix"
+  stop_job $run TERM
+  [ -e "$folder" ] && echo "left behind: $folder" || echo "its folder gone"
+  all_ended "$folder/win64"
 }
 prepare() { timeout 60 scripts/wine-prefix.sh "$WINEPREFIX"; }
 tests_runner() { OSPREL_TEST_WINEPREFIX=$WINEPREFIX timeout 60 cmake/wine-run.sh cmd /c exit; }
@@ -246,14 +322,18 @@ cases=(
   "make run, a full TMPDIR|win64|:|run_tmpdir_full|1|cannot be written: No space left"
   "make run's display, killed outright: Xvfb and openbox end|win64|:|display_killed|0|display ended"
   "wine-prefix.sh killed while Wine makes a project prefix|win64|:|prepare_killed|0|did not finish.*anew"
-  "make run --long-values, a project prefix: its lower-case value of another type put back|win64|as_project|long_values|0|Registered Organisation *Example Pharmaceuticals"
-  "make run --long-values, a project prefix whose key cannot be exported|win64|as_project|long_values_no_export|1|nothing was changed"
+  "make run --long-values: the values in a prefix of their own, the plain run's as it was|win64|as_project|long_values|0|Registered Organisation *Example Pharmaceuticals"
+  "make run, show_rows.exe cannot start: Wine's words and run.sh's|win64|:|run_show_rows_fails|1|Bad EXE format.*could not read Osprel's rows"
+  "make run, a 32-bit prefix whose registry has no #arch line|win32|drop_arch|run|2|ARCH=win32"
+  "wine-prefix.sh on a full disk: the cause named, nothing half-made|win64|:|prepare_full|1|holding it is full.*left in the prefix: \\[.osprel-lock .osprel-made \\]"
+  "make run, Ctrl+C while its prefix is made: it ends, made anew next time|win64|:|interrupted_while_made|0|status 130 within 15 s.nothing left running.no picture.*did not finish.*anew"
+  "make test, TERM while this test makes a user's prefix: nothing left|win64|:|test_terminated|0|status 143 within 15 s.its folder gone.nothing left running"
   "wine-prefix.sh|win64|:|prepare|3|$refused"
   "tests' runner|win64|:|tests_runner|3|$refused"
   "bench|win64|:|bench|3|$refused"
 )
 
-failures=0 n=0
+failures=0 skipped=0 n=0
 for c in "${cases[@]}"; do
   IFS='|' read -r name arch setup command status expected <<<"$c"
   [[ $name == *"$only"* ]] || continue
@@ -268,9 +348,16 @@ for c in "${cases[@]}"; do
   # Into a file: a process left running with the output's pipe would hold the test.
   (cd "$root" && $command) </dev/null >"$work/output" 2>&1; got=$?
   output=$(cat "$work/output")
+  if [ "$got" = 77 ]; then
+    echo "skip $name: $output"
+    skipped=$((skipped + 1))
+    WINEPREFIX=$copy timeout 20 wineserver -k 2>/dev/null
+    discard "$copy"
+    continue
+  fi
   problem=""
   [ "$got" = "$status" ] || problem="status $got, expected $status;"
-  grep -q "$expected" <<<"$output" || problem+=" output lacks \"$expected\";"
+  grep -qz "$expected" <<<"$output" || problem+=" output lacks \"$expected\";"
   for p in $(cat "$user_programs"); do
     kill -0 "$p" 2>/dev/null || problem+=" the user's program (process $p) was ended;"
     kill "$p" 2>/dev/null
@@ -291,4 +378,5 @@ if [ "$(listing "$callers" 2>&1)" != "$callers_before" ]; then
   echo "FAIL the caller's own prefix setting was written: $(listing "$callers" 2>&1)"
   failures=$((failures + 1))
 fi
+echo "$((n - failures - skipped)) passed, $failures failed, $skipped skipped"
 exit $((failures > 0))
