@@ -141,7 +141,8 @@ take_back_i386() {
 
 # ---- apt ---------------------------------------------------------------------
 scratch=""   # apt's words, and the fallback's preferences; removed on every exit
-trap '[ -z "$scratch" ] || rm -rf "$scratch"' EXIT
+pause=""     # the pause before another try, ended with the step
+trap '[ -z "$scratch" ] || rm -rf "$scratch"; [ -z "$pause" ] || kill "$pause" 2>/dev/null' EXIT
 trap 'exit 129' HUP
 trap 'exit 130' INT
 trap 'exit 143' TERM
@@ -253,7 +254,10 @@ install_group() {   # GROUP PACKAGE...
     say "apt could not install ${missing[*]}, and the mirror is in the middle of a sync" \
         "(${failed_suites[*]:-an index}); waiting ${retry_pauses[$try]} s for it before trying again" \
         "(try $((try + 2)) of $((${#retry_pauses[@]} + 1)))."
-    sleep "${retry_pauses[$try]}"
+    # In the background, so that a signal ends the step at once.
+    sleep "${retry_pauses[$try]}" & pause=$!
+    wait $pause
+    pause=""
     try=$((try + 1)) lists_updated=no
   done
   if [ $mid_sync = yes ] && [ ${#failed_suites[@]} -gt 0 ]; then

@@ -39,8 +39,10 @@ EOF
 stand_in id <<'EOF'
 [ "$1" = -u ] && echo "$uid"
 EOF
+# A pause is logged and ends at once, or, asked so, lasts (its pid logged).
 stand_in sleep <<'EOF'
 echo "$1" >>"$STATE/sleeps"
+[ ! -e "$STATE/pauses-last" ] || { echo $$ >"$STATE/pause-pid"; exec /usr/bin/sleep "$1"; }
 EOF
 stand_in apt-config <<'EOF'
 echo "parts='$STATE/machine-preferences.d/'"
@@ -153,14 +155,14 @@ cases=(
   "nothing missing, the 32-bit half|wine32|everything|plain|ok|ok|0||-"
 )
 
-run_case() {   # MODE MACHINE USER UPDATES INSTALL: the step's words; sets $status
-  local machine=$2
+prepare_case() {   # MACHINE USER UPDATES INSTALL
+  local machine=$1
   rm -rf "$work/state" "$work/tmp" && mkdir -p "$work/state/machine-preferences.d" "$work/tmp"
   export STATE=$work/state
   echo "Package: nodejs" >"$STATE/machine-preferences.d/nodejs"
   : >"$STATE/installed"; : >"$STATE/missing"; : >"$STATE/calls"; : >"$STATE/sleeps"
-  echo "$4" >"$STATE/updates"; echo "$5" >"$STATE/install"
-  [ "$3" = root ] && echo 0 >"$STATE/uid" || echo 1000 >"$STATE/uid"
+  echo "$3" >"$STATE/updates"; echo "$4" >"$STATE/install"
+  [ "$2" = root ] && echo 0 >"$STATE/uid" || echo 1000 >"$STATE/uid"
   echo i386 >"$STATE/architectures"
   case $machine in
     fresh|*-no-i386) : >"$STATE/architectures" ;;
@@ -170,11 +172,12 @@ run_case() {   # MODE MACHINE USER UPDATES INSTALL: the step's words; sets $stat
     everything) echo every >"$STATE/installed" ;;
     all-but-*) echo every >"$STATE/installed"; echo "${machine#all-but-}" >"$STATE/missing" ;;
   esac
-  local fake=$work/fake
-  [ "$3" = sudo ] || fake=$work/fake-without-sudo
-  said=$(env -u FAKE_UID PATH="$fake:$work/system" TMPDIR="$work/tmp" OSPREL_WINE32_LOADER="$work/loader" \
-         OSPREL_BINFMT_DIR="$work/binfmt" "$root/scripts/install-deps.sh" "$1" 2>&1 </dev/null)
-  status=$?
+  fake=$work/fake
+  [ "$2" = sudo ] || fake=$work/fake-without-sudo
+}
+run_step() {   # MODE
+  exec env -u FAKE_UID PATH="$fake:$work/system" TMPDIR="$work/tmp" OSPREL_WINE32_LOADER="$work/loader" \
+    OSPREL_BINFMT_DIR="$work/binfmt" "$root/scripts/install-deps.sh" "$1" </dev/null
 }
 cp -a "$work/fake" "$work/fake-without-sudo" && rm "$work/fake-without-sudo/sudo"
 printf '#!/bin/sh\necho wine-8.0\n' >"$work/loader" && chmod +x "$work/loader"   # runs natively
@@ -182,7 +185,9 @@ mkdir "$work/binfmt" && : >"$work/binfmt/register"
 
 for row in "${cases[@]}"; do
   IFS='|' read -r name mode machine user updates install status_expected pauses words <<<"$row"
-  run_case "$mode" "$machine" "$user" "$updates" "$install"
+  prepare_case "$machine" "$user" "$updates" "$install"
+  said=$(run_step "$mode" 2>&1)
+  status=$?
   check "$name" "exit status" "$status_expected" "$status"
   check "$name" "pauses" "$pauses" "$(paste -sd ' ' "$STATE/sleeps")"
   if [ "$words" = - ]; then
@@ -224,5 +229,26 @@ for row in "${cases[@]}"; do
   esac
 done
 
-echo "$((${#cases[@]} - ${#failed[@]})) passed, ${#failed[@]} failed"
+# Stopped (TERM) while it waits for the mirror: it ends at once, its pause and
+# its temporary folder with it.
+name="TERM while waiting for the mirror"
+prepare_case fresh root midsync stale
+touch "$STATE/pauses-last"
+run_step program >/dev/null 2>&1 &
+step=$!
+for _ in $(seq 100); do [ -s "$STATE/pause-pid" ] && break; /usr/bin/sleep 0.1; done   # up to 10 s
+[ -s "$STATE/pause-pid" ] || fail "$name" "no pause within 10 s"
+kill -TERM $step
+wait $step
+check "$name" "exit status" 143 $?
+# Killed, the pause is gone or a zombie (its new parent reaps it when it
+# will); a pause the step left would run its 60 s.
+pause=$(<"$STATE/pause-pid")
+running() { ps -o stat= -p "$pause" | grep -v '^Z'; }
+for _ in $(seq 50); do running >/dev/null || break; /usr/bin/sleep 0.1; done   # up to 5 s
+check "$name" "the pause running 5 s after the step ended" "" "$(running)"
+kill "$pause" 2>/dev/null
+check "$name" "left in the temporary folder" "" "$(ls -A "$work/tmp")"
+
+echo "$((${#cases[@]} + 1 - ${#failed[@]})) passed, ${#failed[@]} failed"
 [ ${#failed[@]} = 0 ]
