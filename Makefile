@@ -65,15 +65,20 @@ $(if $(and $(call goal,bench),$(value BENCH_CPU)),$(call check_value,BENCH_CPU,$
 
 all: build
 
+# The programs, their tests and checks: 64-bit packages only.
 deps:
 	@scripts/install-deps.sh
 
-# Building and running the programs needs less than their tests.
+# Building and running the programs needs less than their tests, and the
+# 64-bit program nothing of i386.
 deps-program:
 	@scripts/install-deps.sh program
 
-# Running the 32-bit program under Wine: on a kernel that runs no 32-bit
-# Linux programs, an emulator registered for them (install-deps.sh).
+# Running the 32-bit program under Wine, and only that: Wine's 32-bit half
+# (the i386 architecture, wine32:i386) and, on a kernel that runs no 32-bit
+# Linux programs, an emulator registered for them (install-deps.sh). First
+# among a target's prerequisites, so that where it cannot be installed the
+# target stops before building.
 deps-wine32:
 	@scripts/install-deps.sh wine32
 
@@ -88,7 +93,7 @@ $(ARCHES) $(ARCHES:%=%-tests):
 	@cmake --build build/$@ -j $(JOBS)
 $(foreach a,$(ARCHES),$(eval $(a)-tests: $(a)))
 
-run: $(ARCH) $(if $(filter win32,$(ARCH)),deps-wine32)
+run: $(if $(filter win32,$(ARCH)),deps-wine32) $(ARCH)
 	scripts/run.sh build/$(ARCH)/Osprel.exe
 
 SHOT := docs/osprel$(if $(DPI),-$(DPI))$(if $(LONG),-long)$(if $(NAMES),-names).png
@@ -122,8 +127,10 @@ asan: deps
 	@cmake --build $(ASAN) -j $(JOBS)
 
 # Every group of tests runs, and make test fails after them if any failed:
-# a failure in one tree hides none in another.
-test:
+# a failure in one tree hides none in another. Wine's 32-bit half first:
+# where it cannot be installed, make test stops with the reasons before
+# building.
+test: deps-wine32
 	@$(MAKE) -k test-host test-win
 
 test-host: host asan
@@ -134,7 +141,7 @@ test-host: host asan
 # Where Wine's 32-bit loader cannot run, the 32-bit program's tests fail with
 # the reason before any of them starts.
 WINE32_READY := bash -c ". scripts/wine-env.sh && wine32_ready"
-test-win: $(ARCHES:%=%-tests) deps-wine32
+test-win: deps-wine32 $(ARCHES:%=%-tests)
 	@scripts/with-display.sh --prefix $(TEST_PREFIX) sh -c 'failed=""; \
 	  for a in $(ARCHES); do echo "== Osprel $$a"; \
 	    { [ $$a != win32 ] || $(WINE32_READY); } && ctest --test-dir build/$$a-tests --output-on-failure || \
@@ -213,7 +220,7 @@ fuzz: check-configure
 BENCH_WIN64 := Osprel osprel_floor osprel_wine_bench
 .PHONY: bench
 
-bench: deps deps-wine32
+bench: deps-wine32 deps
 	@cmake --preset win64 >/dev/null
 	@cmake --build build/win64 -j $(JOBS) --target $(BENCH_WIN64)
 	@cmake --preset win32 >/dev/null

@@ -143,7 +143,7 @@ wine32_ready() {
   [ "$wine32" = none ] || return 0
   if [ ! -e "$wine32_loader" ]; then
     why="Wine's 32-bit half ($wine32_loader, from wine32:i386) is not installed;
-scripts/install-deps.sh installs it"
+scripts/install-deps.sh wine32 installs it"
   elif handler=$(i386_handler); then
     why="the handler registered for 32-bit Linux programs, $handler (interpreter
 $(sed -n 's/^interpreter //p' "$handler")), does not run Wine's 32-bit loader $wine32_loader; remove it
