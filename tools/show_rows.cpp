@@ -6,6 +6,7 @@
 // Built as Osprel is, on the class library's layer and its start-up code,
 // with no C++ library: its application object does the work in InitInstance.
 #include "afx/app.h"
+#include "afx/cstring.h"
 #include "afx/static_text.h"
 
 #include <cstdlib>
