@@ -7,7 +7,7 @@
 // with no C++ library: its application object does the work in InitInstance.
 #include "afx/app.h"
 #include "afx/cstring.h"
-#include "afx/static_text.h"
+#include "afx/wide_string.h"
 
 #include <cstdlib>
 #include <utility>
