@@ -8,7 +8,6 @@
 // the exit code ExitInstance gives.
 #pragma once
 
-#include "afx/cstring.h"
 #include "afx/message_map.h"
 #include "afx/win32.h"
 
@@ -16,8 +15,7 @@ class CWnd;
 
 class CWinApp : public CCmdTarget {
 public:
-    // With no name the application is called after its executable file.
-    explicit CWinApp(const char* appName = nullptr);
+    CWinApp();
     ~CWinApp() override;
 
     virtual bool InitInstance();   // true: run the message loop
@@ -36,7 +34,6 @@ public:
     CWnd* m_pMainWnd = nullptr;
     HINSTANCE m_hInstance = nullptr;
     LPSTR m_lpCmdLine = nullptr;   // the command line after the program's name, as WinMain is given it
-    CString m_appName;
 
 protected:
     // Current Windows draws every control three-dimensionally itself; the

@@ -18,7 +18,6 @@ public:
     }
 
     explicit operator bool() const { return m_hMenu != nullptr; }
-    HMENU GetSafeHmenu() const { return m_hMenu; }
 
     // Adds an item at the end (AppendMenuA); `text` is used for MF_STRING items.
     bool AppendMenu(UINT flags, UINT_PTR id = 0, const char* text = nullptr)

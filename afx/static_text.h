@@ -6,42 +6,10 @@
 // left-aligned static then wraps at a word and shows only the first line.
 #pragma once
 
+#include "afx/wide_string.h"
 #include "afx/win32.h"
 
 namespace afx {
-
-// UTF-16 text in a buffer of its own on the C runtime's heap, always
-// zero-terminated; it grows as text is appended.
-class WideString {
-public:
-    WideString() = default;
-    WideString(WideString&& other) noexcept;
-    WideString& operator=(WideString&& other) noexcept;
-    ~WideString();
-
-    const wchar_t* GetString() const { return m_text ? m_text : L""; }
-    int GetLength() const { return m_length; }
-    bool Contains(wchar_t c) const;
-
-    void Append(const wchar_t* text, int length);
-    void Append(const WideString& text) { Append(text.GetString(), text.m_length); }
-    void Append(const wchar_t* text);   // up to its zero
-
-private:
-    friend WideString WindowTextW(HWND window);
-
-    void Reserve(int room);   // characters, the zero included
-
-    wchar_t* m_text = nullptr;
-    int m_length = 0;
-    int m_room = 0;   // characters, the zero included
-};
-
-// A window's whole text, in a buffer sized by GetWindowTextLengthW. Read as
-// UTF-16, so that it is measured and copied the same whatever the process's
-// ANSI code page (UTF-8 where the manifest's activeCodePage is honoured, the
-// machine's own elsewhere).
-WideString WindowTextW(HWND window);
 
 // Measures the one-line texts of a window's controls with one device context
 // for them all: a device context per control made opening a dialog some

@@ -30,8 +30,6 @@ public:
     CWnd() = default;
     ~CWnd() override;
 
-    HWND GetSafeHwnd() const { return m_hWnd; }
-
     // The object that has taken over `window`, or null.
     static CWnd* FromHandlePermanent(HWND window);
 

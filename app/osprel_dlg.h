@@ -6,6 +6,7 @@
 
 #include "afx/dialog.h"
 #include "afx/static_text.h"
+#include "afx/wide_string.h"
 #include "readers/field_readers.h"
 #include "readers/fields.h"
 
@@ -19,6 +20,10 @@ struct ValueRow {
     DWORD ellipsis;
 };
 
+// The readers are the dialog's own members (COsprelDlg::GetBuildNumber...),
+// static ones in a base of their own because they use nothing of a dialog:
+// the host build and the tests call them with no window. The rows reach the
+// same functions through the table of fields.
 class COsprelDlg : public CDialog, public COsprelReaders {
 public:
     explicit COsprelDlg(CWnd* parent = nullptr);

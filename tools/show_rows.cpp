@@ -6,7 +6,8 @@
 // Built as Osprel is, on the class library's layer and its start-up code,
 // with no C++ library: its application object does the work in InitInstance.
 #include "afx/app.h"
-#include "afx/static_text.h"
+#include "afx/cstring.h"
+#include "afx/wide_string.h"
 
 #include <cstdlib>
 #include <utility>

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <functional>
@@ -73,10 +74,26 @@ LSTATUS WINAPI RecordQuery(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type
     return original(key, name, reserved, type, data, size);
 }
 
+// The label the user reads beside `control`: a label on the same line, to
+// its left.
+std::string LabelBeside(HWND dialog, HWND control)
+{
+    const std::vector<Control> controls = Controls(dialog);
+    const auto own = std::find_if(controls.begin(), controls.end(), [&](const Control& c) { return c.window == control; });
+    if (own == controls.end())
+        return "no control";
+    for (const Control& c : controls) {
+        if (c.isLabel && c.place.top == own->place.top && c.place.bottom == own->place.bottom &&
+            c.place.right <= own->place.left)
+            return c.text;
+    }
+    return "no label";
+}
+
 void* originalSetText = nullptr;
 BOOL WINAPI RecordSetText(HWND dialog, int control, LPCSTR text)
 {
-    events.push_back("fill " + std::to_string(control));
+    events.push_back("fill " + LabelBeside(dialog, GetDlgItem(dialog, control)));
     auto original = reinterpret_cast<decltype(&SetDlgItemTextA)>(originalSetText);
     return original(dialog, control, text);
 }
@@ -110,18 +127,20 @@ TEST(MainDialog, ReadsAndFillsEachRowBeforeTheNext)
 
     RunInside([](InsideDlg&) {});
 
+    // Each row is filled, as its label reads, right after the values shown in
+    // it are read, and before the next row's are.
     const std::vector<std::string> expected = {
-        "read InstallDate", "fill 1001",
-        "read RegisteredOrganization", "fill 1004",
-        "read RegisteredOwner", "fill 1005",
-        "read CurrentBuildNumber", "fill 1003",
-        "read SystemRoot", "fill 1006",
-        "read CurrentVersion", "read ProductName", "fill 1002",
-        "read Plus! VersionNumber", "fill 1009",
-        "read CSDVersion", "fill 1008",
-        "read CurrentType", "fill 1010",
-        "read ProductType", "read ProductSuite", "fill 1011",
-        "read SourcePath", "fill 1015",
+        "read InstallDate", "fill Installation Date",
+        "read RegisteredOrganization", "fill Registered Organisation",
+        "read RegisteredOwner", "fill Registered Owner",
+        "read CurrentBuildNumber", "fill Build Number",
+        "read SystemRoot", "fill System Root",
+        "read CurrentVersion", "read ProductName", "fill Windows NT Version",
+        "read Plus! VersionNumber", "fill Plus Version Number",
+        "read CSDVersion", "fill Service Pack",
+        "read CurrentType", "fill Processor Type",
+        "read ProductType", "read ProductSuite", "fill Product Type",
+        "read SourcePath", "fill Source Path",
     };
     EXPECT_EQ(events, expected);
 

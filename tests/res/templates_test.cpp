@@ -1,6 +1,8 @@
 // The two dialog templates as the built program carries them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 
@@ -35,22 +37,26 @@ std::string VersionString(const char* key) {
   return text.substr(0, text.find('\0'));
 }
 
+// What a control is, without where it lies.
 struct Expected {
   unsigned classAtom;
   int id;
   std::string text;
-  int x, y, cx, cy;
   DWORD style;
 };
 
-// Where a dialog or a control lies, in dialog units.
-template <class Item>
-void ExpectPlace(const Item& item, int x, int y, int cx, int cy) {
-  EXPECT_EQ((std::vector<int>{item.x, item.y, item.cx, item.cy}), (std::vector<int>{x, y, cx, cy}));
+// Where controls lie, in dialog units.
+int Right(const DialogControl& c) { return c.x + c.cx; }
+int Bottom(const DialogControl& c) { return c.y + c.cy; }
+bool Overlap(const DialogControl& a, const DialogControl& b) {
+  return a.x < Right(b) && b.x < Right(a) && a.y < Bottom(b) && b.y < Bottom(a);
 }
 
-// What both templates share: no menu or class of their own, 8-point MS Sans Serif.
-void ExpectPlainDialogInMSSansSerif(const DialogTemplate& dialog) {
+// What both templates share: placed at 0, 0, which has the dialog centre it
+// when it opens; no menu or class of their own; 8-point MS Sans Serif.
+void ExpectPlainCentredDialogInMSSansSerif(const DialogTemplate& dialog) {
+  EXPECT_EQ(dialog.x, 0);
+  EXPECT_EQ(dialog.y, 0);
   EXPECT_TRUE(dialog.menu.absent());
   EXPECT_TRUE(dialog.windowClass.absent());
   EXPECT_EQ(dialog.pointSize, 8u);
@@ -63,39 +69,41 @@ void ExpectControl(const DialogControl& actual, const Expected& expected) {
   EXPECT_EQ(actual.id, expected.id);
   EXPECT_EQ(actual.text.name, expected.text);
   EXPECT_EQ(actual.text.ordinal, 0u);
-  ExpectPlace(actual, expected.x, expected.y, expected.cx, expected.cy);
   EXPECT_EQ(actual.style, expected.style);
   EXPECT_EQ(actual.exStyle, 0u);
 }
 
-// The main dialog's rows, top down: label, label width, value control, its
-// placeholder text, value width.
+// No two controls share a unit of the dialog.
+void ExpectNoOverlap(const DialogTemplate& dialog) {
+  for (std::size_t i = 0; i < dialog.controls.size(); ++i)
+    for (std::size_t j = i + 1; j < dialog.controls.size(); ++j)
+      EXPECT_FALSE(Overlap(dialog.controls[i], dialog.controls[j]))
+          << '"' << dialog.controls[i].text.name << "\" over \"" << dialog.controls[j].text.name << '"';
+}
+
+// The main dialog's rows in the order the user reads them, top down: the
+// label, the value control beside it and the text that control holds until
+// the dialog fills it.
 struct MainRow {
   const char* label;
-  int labelWidth;
   int valueId;
   const char* placeholder;
-  int valueWidth;
 };
 
 constexpr MainRow kMainRows[] = {
-    {"Windows NT Version", 68, IDC_VERSION, "Version", 116},
-    {"Build Number", 43, IDC_BUILD, "Build", 116},
-    {"Service Pack", 44, IDC_SERVICE_PACK, "Service Pack", 116},
-    {"Plus Version Number", 66, IDC_PLUS_VERSION, "Plus Version", 116},
-    {"Processor Type", 50, IDC_PROCESSOR_TYPE, "Uni", 116},
-    {"Product Type", 44, IDC_PRODUCT_TYPE, "Product Type", 116},
-    {"Registered Organisation", 76, IDC_REG_ORG, "Reg Org", 116},
-    {"Registered Owner", 58, IDC_REG_OWNER, "Reg Owner", 116},
-    {"Installation Date", 52, IDC_INSTALL_DATE, "Date", 114},
-    {"Source Path", 40, IDC_SOURCE_PATH, "Source Path", 114},
-    {"System Root", 41, IDC_SYSTEM_ROOT, "System Root", 116},
+    {"Windows NT Version", IDC_VERSION, "Version"},
+    {"Build Number", IDC_BUILD, "Build"},
+    {"Service Pack", IDC_SERVICE_PACK, "Service Pack"},
+    {"Plus Version Number", IDC_PLUS_VERSION, "Plus Version"},
+    {"Processor Type", IDC_PROCESSOR_TYPE, "Uni"},
+    {"Product Type", IDC_PRODUCT_TYPE, "Product Type"},
+    {"Registered Organisation", IDC_REG_ORG, "Reg Org"},
+    {"Registered Owner", IDC_REG_OWNER, "Reg Owner"},
+    {"Installation Date", IDC_INSTALL_DATE, "Date"},
+    {"Source Path", IDC_SOURCE_PATH, "Source Path"},
+    {"System Root", IDC_SYSTEM_ROOT, "System Root"},
 };
-constexpr int kRowCount = sizeof kMainRows / sizeof kMainRows[0];
-constexpr int kFirstRowTop = 7, kRowPitch = 10, kRowHeight = 8;
-constexpr int kLabelLeft = 7, kValueLeft = 108;
-constexpr int kLastRowTop = kFirstRowTop + (kRowCount - 1) * kRowPitch;
-constexpr int kBottomLineTop = kLastRowTop + 17;
+constexpr std::size_t kRowCount = std::size(kMainRows);
 
 TEST(MainDialogTemplate, IsAnExtendedTemplateWithTheWindowsLook) {
   DialogTemplate dialog = Dialog(IDD_MAIN);
@@ -103,34 +111,71 @@ TEST(MainDialogTemplate, IsAnExtendedTemplateWithTheWindowsLook) {
   EXPECT_EQ(dialog.style, DWORD{WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT});
   EXPECT_EQ(dialog.exStyle, DWORD{WS_EX_APPWINDOW});
   EXPECT_EQ(dialog.caption, "Osprel");
-  ExpectPlainDialogInMSSansSerif(dialog);
+  ExpectPlainCentredDialogInMSSansSerif(dialog);
   EXPECT_EQ(dialog.weight, unsigned{FW_NORMAL});
   EXPECT_EQ(dialog.italic, 0u);
   EXPECT_EQ(dialog.charset, unsigned{DEFAULT_CHARSET});
-  ExpectPlace(dialog, 0, 0, 237, kBottomLineTop + 15);
 }
 
-TEST(MainDialogTemplate, HasALabelAndAValuePerRowTopDown) {
+// Each value follows its label in the template (the copy to the clipboard
+// pairs them so), on the label's line, in a column of its own; the rows are
+// evenly spaced, in reading order.
+TEST(MainDialogTemplate, ShowsEachRowOnOneLineInReadingOrder) {
   DialogTemplate dialog = Dialog(IDD_MAIN);
-  ASSERT_EQ(dialog.controls.size(), 2u * kRowCount + 1);
-  for (int row = 0; row < kRowCount; ++row) {
-    const MainRow& expected = kMainRows[row];
-    int top = kFirstRowTop + row * kRowPitch;
-    const std::size_t label = 2 * static_cast<std::size_t>(row);
-    ExpectControl(dialog.controls[label], {kStaticAtom, IDC_STATIC, expected.label, kLabelLeft, top,
-                                           expected.labelWidth, kRowHeight, kPlainStatic});
-    ExpectControl(dialog.controls[label + 1], {kStaticAtom, expected.valueId, expected.placeholder,
-                                               kValueLeft, top, expected.valueWidth, kRowHeight,
-                                               kPlainStatic});
+  ASSERT_EQ(dialog.controls.size(), 2 * kRowCount + 1);
+  const DialogControl& firstLabel = dialog.controls[0];
+  const DialogControl& firstValue = dialog.controls[1];
+  const int pitch = dialog.controls[2].y - firstLabel.y;
+  EXPECT_GT(pitch, firstLabel.cy) << "rows apart";
+  for (std::size_t row = 0; row < kRowCount; ++row) {
+    SCOPED_TRACE(kMainRows[row].label);
+    const DialogControl& label = dialog.controls[2 * row];
+    const DialogControl& value = dialog.controls[2 * row + 1];
+    ExpectControl(label, {kStaticAtom, IDC_STATIC, kMainRows[row].label, kPlainStatic});
+    ExpectControl(value, {kStaticAtom, kMainRows[row].valueId, kMainRows[row].placeholder, kPlainStatic});
+    EXPECT_EQ(label.y, firstLabel.y + static_cast<int>(row) * pitch) << "evenly spaced, top down";
+    EXPECT_EQ(label.cy, firstLabel.cy) << "one line, as every row";
+    EXPECT_EQ(value.y, label.y) << "on its label's line";
+    EXPECT_EQ(value.cy, label.cy) << "on its label's line";
+    EXPECT_EQ(label.x, firstLabel.x) << "labels in one column";
+    EXPECT_EQ(value.x, firstValue.x) << "values in one column";
+    EXPECT_LT(Right(label), value.x) << "the label clear of the values";
   }
+}
+
+// The rows and the bottom line lie inside the dialog, as far from its left,
+// top and bottom edges as the labels from its left, and the values use the
+// room their lines have up to the right margin.
+TEST(MainDialogTemplate, RowsAndBottomLineFitTheDialogWithEvenMargins) {
+  DialogTemplate dialog = Dialog(IDD_MAIN);
+  ASSERT_EQ(dialog.controls.size(), 2 * kRowCount + 1);
+  const int margin = dialog.controls[0].x;
+  EXPECT_GT(margin, 0);
+  EXPECT_EQ(dialog.controls[0].y, margin) << "top margin";
+  int widest = 0;
+  for (std::size_t row = 0; row < kRowCount; ++row) widest = std::max(widest, Right(dialog.controls[2 * row + 1]));
+  EXPECT_LE(widest, dialog.cx - margin) << "right margin";
+  EXPECT_GT(widest, dialog.cx - 2 * margin) << "room wasted on the right";
+  for (std::size_t row = 0; row < kRowCount; ++row)
+    EXPECT_GT(Right(dialog.controls[2 * row + 1]), widest - margin) << kMainRows[row].label << ": value short";
+
+  const DialogControl& line = dialog.controls.back();
+  const DialogControl& lastLabel = dialog.controls[2 * kRowCount - 2];
+  const int pitch = dialog.controls[2].y - dialog.controls[0].y;
+  EXPECT_EQ(line.x, margin);
+  EXPECT_LE(Right(line), dialog.cx - margin);
+  EXPECT_GT(line.y - lastLabel.y, pitch) << "set apart from the rows";
+  EXPECT_LT(line.y - lastLabel.y, 2 * pitch) << "close to the rows";
+  EXPECT_EQ(dialog.cy - Bottom(line), margin) << "bottom margin";
+  ExpectNoOverlap(dialog);
 }
 
 TEST(MainDialogTemplate, EndsWithTheCopyrightAndWebAddressLine) {
   DialogTemplate dialog = Dialog(IDD_MAIN);
   ASSERT_FALSE(dialog.controls.empty());
   const DialogControl& line = dialog.controls.back();
-  ExpectControl(line, {kStaticAtom, IDC_STATIC, line.text.name, kLabelLeft, kBottomLineTop, 191, kRowHeight,
-                       kPlainStatic});
+  ExpectControl(line, {kStaticAtom, IDC_STATIC, line.text.name, kPlainStatic});
+  EXPECT_EQ(line.cy, dialog.controls.front().cy) << "one line, as a row";
   EXPECT_NE(line.text.name.find(VersionString("LegalCopyright")), std::string::npos) << line.text.name;
   EXPECT_NE(line.text.name.find(VersionString("Comments")), std::string::npos) << line.text.name;
 }
@@ -141,8 +186,7 @@ TEST(AboutBoxTemplate, IsAClassicTemplate) {
   EXPECT_EQ(dialog.style, DWORD{WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT});
   EXPECT_EQ(dialog.exStyle, 0u);
   EXPECT_EQ(dialog.caption, "About Osprel");
-  ExpectPlainDialogInMSSansSerif(dialog);
-  ExpectPlace(dialog, 0, 0, 239, 90);
+  ExpectPlainCentredDialogInMSSansSerif(dialog);
 }
 
 TEST(AboutBoxTemplate, ShowsTheApplicationIconFirst) {
@@ -154,25 +198,58 @@ TEST(AboutBoxTemplate, ShowsTheApplicationIconFirst) {
   EXPECT_EQ(icon.text.ordinal, unsigned{IDI_APP});
   EXPECT_EQ(icon.style, kChild | SS_ICON);
   EXPECT_EQ(icon.exStyle, 0u);
-  ExpectPlace(icon, 11, 17, 20, 20);
+  for (std::size_t i = 1; i < dialog.controls.size(); ++i)
+    EXPECT_LE(Right(icon), dialog.controls[i].x) << "left of \"" << dialog.controls[i].text.name << '"';
 }
+
+constexpr std::size_t kAboutTitle = 1, kAboutCopyright = 2, kAboutOk = 3, kAboutThanks = 4,
+                      kAboutFirstThanks = 5, kAboutWebAddress = 6, kAboutSecondThanks = 7;
 
 TEST(AboutBoxTemplate, HasItsTextsAndButtonInOrder) {
   DialogTemplate dialog = Dialog(IDD_ABOUT);
   ASSERT_EQ(dialog.controls.size(), 8u);
   const std::vector<Expected> texts = {
-      {kStaticAtom, IDC_STATIC, "Osprel Version 1.5", 40, 10, 119, 8, kChild | WS_GROUP | SS_NOPREFIX},
-      {kStaticAtom, IDC_STATIC, VersionString("LegalCopyright"), 39, 20, 119, 8, kChild | WS_GROUP},
-      {kButtonAtom, IDOK, "OK", 182, 7, 50, 14, kChild | WS_GROUP | WS_TABSTOP | BS_DEFPUSHBUTTON},
-      {kStaticAtom, IDC_STATIC, "Special thanks to to the following for their help and ideas:", 41, 57, 180, 8,
-       kChild | WS_GROUP},
-      {kStaticAtom, IDC_STATIC, dialog.controls[5].text.name, 67, 66, 154, 8, kChild | WS_GROUP},
-      {kStaticAtom, IDC_STATIC, VersionString("Comments"), 39, 30, 84, 8, kChild | WS_GROUP},
-      {kStaticAtom, IDC_STATIC, dialog.controls[7].text.name, 67, 75, 128, 8, kChild | WS_GROUP},
+      {kStaticAtom, IDC_STATIC, "Osprel Version 1.5", kChild | WS_GROUP | SS_NOPREFIX},
+      {kStaticAtom, IDC_STATIC, VersionString("LegalCopyright"), kChild | WS_GROUP},
+      {kButtonAtom, IDOK, "OK", kChild | WS_GROUP | WS_TABSTOP | BS_DEFPUSHBUTTON},
+      {kStaticAtom, IDC_STATIC, "Special thanks to to the following for their help and ideas:", kChild | WS_GROUP},
+      {kStaticAtom, IDC_STATIC, dialog.controls[kAboutFirstThanks].text.name, kChild | WS_GROUP},
+      {kStaticAtom, IDC_STATIC, VersionString("Comments"), kChild | WS_GROUP},
+      {kStaticAtom, IDC_STATIC, dialog.controls[kAboutSecondThanks].text.name, kChild | WS_GROUP},
   };
   for (std::size_t i = 0; i < texts.size(); ++i) ExpectControl(dialog.controls[i + 1], texts[i]);
-  EXPECT_NE(dialog.controls[5].text.name, "") << "first acknowledgement line";
-  EXPECT_NE(dialog.controls[7].text.name, "") << "second acknowledgement line";
+  EXPECT_NE(dialog.controls[kAboutFirstThanks].text.name, "") << "first acknowledgement line";
+  EXPECT_NE(dialog.controls[kAboutSecondThanks].text.name, "") << "second acknowledgement line";
+}
+
+// The texts read top down: the name and version, the copyright, the web
+// address, the thanks and, indented below them, the acknowledgements; the OK
+// button in the top right corner; nothing over anything else, and every
+// control as far inside the top, right and bottom edges as the button.
+TEST(AboutBoxTemplate, ReadsTopDownWithTheButtonInTheCorner) {
+  DialogTemplate dialog = Dialog(IDD_ABOUT);
+  ASSERT_EQ(dialog.controls.size(), 8u);
+  const auto& c = dialog.controls;
+  const std::size_t readingOrder[] = {kAboutTitle,  kAboutCopyright,   kAboutWebAddress,
+                                      kAboutThanks, kAboutFirstThanks, kAboutSecondThanks};
+  for (std::size_t i = 1; i < std::size(readingOrder); ++i)
+    EXPECT_GE(c[readingOrder[i]].y, Bottom(c[readingOrder[i - 1]])) << '"' << c[readingOrder[i]].text.name << '"';
+  EXPECT_GT(c[kAboutFirstThanks].x, c[kAboutThanks].x) << "indented";
+  EXPECT_EQ(c[kAboutSecondThanks].x, c[kAboutFirstThanks].x) << "indented alike";
+
+  const DialogControl& ok = c[kAboutOk];
+  const int margin = ok.y;
+  EXPECT_GT(margin, 0);
+  EXPECT_EQ(dialog.cx - Right(ok), margin) << "the button's right margin";
+  for (const DialogControl& control : c) {
+    SCOPED_TRACE('"' + control.text.name + '"');
+    EXPECT_GE(control.x, margin);
+    EXPECT_GE(control.y, margin);
+    EXPECT_LE(Right(control), dialog.cx - margin);
+    EXPECT_LE(Bottom(control), dialog.cy - margin);
+  }
+  EXPECT_EQ(dialog.cy - Bottom(c[kAboutSecondThanks]), margin) << "bottom margin";
+  ExpectNoOverlap(dialog);
 }
 
 }  // namespace
