@@ -97,7 +97,7 @@ BOOL WINAPI RecordDrawIcon(HDC dc, int x, int y, HICON icon)
 
 TEST(MainDialog, ReadsAndFillsEachRowBeforeTheNext)
 {
-    SetReaderValues({Text(CV, "CurrentVersion", "4.0"), ProductType("WinNT")});
+    SetReaderValues({Text(CV, "CurrentVersion", "4.0"), Text(CV, "CurrentBuildNumber", "1381"), ProductType("WinNT")});
     ImportPatch query("advapi32.dll", "RegQueryValueExA", reinterpret_cast<void*>(&RecordQuery));
     ImportPatch setText("user32.dll", "SetDlgItemTextA", reinterpret_cast<void*>(&RecordSetText));
     ImportPatch open("advapi32.dll", "RegOpenKeyExA", reinterpret_cast<void*>(&RecordOpen));
@@ -114,11 +114,11 @@ TEST(MainDialog, ReadsAndFillsEachRowBeforeTheNext)
         "read InstallDate", "fill 1001",
         "read RegisteredOrganization", "fill 1004",
         "read RegisteredOwner", "fill 1005",
-        "read CurrentBuildNumber", "fill 1003",
+        "read CurrentBuildNumber", "read UBR", "fill 1003",
         "read SystemRoot", "fill 1006",
         "read CurrentVersion", "read ProductName", "fill 1002",
         "read Plus! VersionNumber", "fill 1009",
-        "read CSDVersion", "fill 1008",
+        "read CSDVersion", "read DisplayVersion", "read ReleaseId", "fill 1008",
         "read CurrentType", "fill 1010",
         "read ProductType", "read ProductSuite", "fill 1011",
         "read SourcePath", "fill 1015",
