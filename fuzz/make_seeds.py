@@ -57,11 +57,14 @@ FULL = [record("InstallDate", REG_DWORD, struct.pack("<I", 889261500)),
         record("RegisteredOrganization", REG_SZ, sz("Example Org")),
         record("RegisteredOwner", REG_SZ, sz("Example Owner")),
         record("CurrentBuildNumber", REG_SZ, sz("1381")),
+        record("UBR", REG_DWORD, struct.pack("<I", 5247)),
         record("SystemRoot", REG_SZ, sz("C:\\WINNT")),
         record("CurrentVersion", REG_SZ, sz("4.0")),
         record("ProductName", REG_SZ, sz("Example NT")),
         record("Plus! VersionNumber", REG_SZ, sz("IE 5 6.0.2800.1106")),
         record("CSDVersion", REG_SZ, sz("Service Pack 6")),
+        record("DisplayVersion", REG_SZ, sz("22H2")),
+        record("ReleaseId", REG_SZ, sz("2009")),
         record("CurrentType", REG_SZ, sz("Uniprocessor Free")),
         record("SourcePath", REG_SZ, sz("D:\\I386")),
         record("ProductType", REG_SZ, sz("ServerNT")),
@@ -114,6 +117,22 @@ SEEDS = {
                                                  record("ProductName", REG_BINARY, b"n" * 244 + b" Windows 10"),
                                                  record("CurrentBuildNumber", REG_SZ, sz("22631"))),
     "windows10_without_build": registry(BOTH_KEYS, record("ProductName", REG_SZ, sz("Windows 10"))),
+    # Windows 10 and later: the build's revision, the feature update or the release in place of a service pack.
+    "windows10_22h2": registry(BOTH_KEYS, record("CurrentBuildNumber", REG_SZ, sz("19045")),
+                               record("UBR", REG_DWORD, struct.pack("<I", 5247)),
+                               record("DisplayVersion", REG_SZ, sz("22H2")), record("ReleaseId", REG_SZ, sz("2009"))),
+    "windows10_1809": registry(BOTH_KEYS, record("CurrentBuildNumber", REG_SZ, sz("17763")),
+                               record("UBR", REG_DWORD, struct.pack("<I", 0xFFFFFFFF)),
+                               record("ReleaseId", REG_SZ, sz("1809"))),
+    "revision_without_build": registry(BOTH_KEYS, record("UBR", REG_DWORD, struct.pack("<I", 5247))),
+    "revision_behind_empty_build": registry(BOTH_KEYS, record("CurrentBuildNumber", REG_SZ, b""),
+                                            record("UBR", REG_BINARY, b"\x01\x00\x01")),
+    "build_255_bytes_revision_5_bytes": registry(BOTH_KEYS, record("CurrentBuildNumber", REG_BINARY, b"7" * 255),
+                                                 record("UBR", REG_BINARY, b"\xff" * 5)),
+    "service_pack_empty_before_feature_update": registry(BOTH_KEYS, record("CSDVersion", REG_SZ, sz("")),
+                                                         record("DisplayVersion", REG_SZ, sz("21H2"))),
+    "feature_update_256_bytes_release_empty": registry(BOTH_KEYS, record("DisplayVersion", REG_SZ, sz("v" * 255)),
+                                                       record("ReleaseId", REG_SZ, b"")),
 }
 for length in (0, 3, 4, 5, 8):
     SEEDS[f"date_{length}_bytes"] = registry(BOTH_KEYS, record("InstallDate", REG_BINARY, b"\xff" * length))
@@ -124,7 +143,7 @@ for count in (0, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFF):
 def dictionary():
     """Every value name as a record's start in either key, and the words the readers look for."""
     words = [bytes([bit - 1]) + name.encode("latin-1") + b"\0" for name in VALUES for bit in (1, 2)]
-    words += [sz(w) for w in ("Windows 10", "22000", "WinNT", "ServerNT", "LanmanNT", "Terminal Server",
+    words += [sz(w) for w in ("Windows 10", "22000", "22H2", "WinNT", "ServerNT", "LanmanNT", "Terminal Server",
                               "Enterprise", "4.0", "5.0")]
     escaped = ("".join(chr(c) if 0x20 <= c < 0x7F and c not in b'"\\' else f"\\x{c:02x}" for c in w) for w in words)
     return "".join(f'"{w}"\n' for w in escaped)

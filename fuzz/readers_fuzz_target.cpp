@@ -1,6 +1,7 @@
 // Every reader against a registry the input describes, with the promises the
-// dialog depends on checked after each call: a text of at most 255 bytes with
-// no zero byte inside, the reader's own value or its fallback, a date in its
+// dialog depends on checked after each call: a text of at most 255 bytes (and
+// what the build and service pack lines add to them) with no zero byte
+// inside, the reader's own value or its fallback, a date in its
 // one format, nothing asked of the registry beyond query access on the
 // reader's own key, and no key left open. What each reader reads and falls
 // back to comes from kFields; what it must make of that is restated here.
@@ -36,7 +37,7 @@ namespace {
 
 constexpr std::size_t kMaxData = 1024;
 constexpr std::size_t kRoomOffered = 255;
-constexpr std::size_t kDateRoom = 4;
+constexpr std::size_t kCountRoom = 4;   // the installation date and the revision
 constexpr const char* kKeys[] = {fields::kCurrentVersionKey, fields::kProductOptionsKey};
 
 struct Record {
@@ -265,10 +266,61 @@ std::string ExpectedProductType(const HostileRegistry& registry, const Field& fi
     return suite && StartsWith(*suite, "Enterprise") ? "Windows NT Enterprise Edition" : shown;
 }
 
+// A 32-bit count as the readers take it: little-endian, the bytes a value of
+// fewer than four lacks taken as zero.
+std::optional<std::uint32_t> ReadableCount(const HostileRegistry& registry, const Field& field, std::size_t value)
+{
+    const auto bytes = Readable(registry, field.key, field.values[value], kCountRoom);
+    if (!bytes)
+        return std::nullopt;
+    std::uint32_t count = 0;
+    for (std::size_t i = bytes->size(); i-- > 0;)
+        count = count << 8 | static_cast<unsigned char>((*bytes)[i]);
+    return count;
+}
+
+// The build number, then a dot and the revision where both can be read and
+// the build is not empty.
+std::string ExpectedBuild(const HostileRegistry& registry, const Field& field)
+{
+    const auto build = ReadableText(registry, field, 0);
+    if (!build)
+        return field.fallback;
+    if (build->empty())
+        return {};
+    const auto revision = ReadableCount(registry, field, 1);
+    return revision ? std::string(*build) + '.' + std::to_string(*revision) : std::string(*build);
+}
+
+// The service pack, else "Version " and the first feature update name read.
+std::string ExpectedServicePack(const HostileRegistry& registry, const Field& field)
+{
+    if (const auto servicePack = ReadableText(registry, field, 0))
+        return std::string(*servicePack);
+    for (std::size_t value = 1; value <= 2; ++value) {
+        if (const auto name = ReadableText(registry, field, value))
+            return "Version " + std::string(*name);
+    }
+    return field.fallback;
+}
+
+// The longest text `field` may give: a text read, with what its line adds.
+std::size_t LongestText(const Field& field)
+{
+    switch (field.kind) {
+    case FieldKind::Build:
+        return kRoomOffered + sizeof ".4294967295" - 1;
+    case FieldKind::ServicePack:
+        return sizeof "Version " - 1 + kRoomOffered;
+    default:
+        return kRoomOffered;
+    }
+}
+
 void CheckDate(const HostileRegistry& registry, const Field& field, const CString& text)
 {
     // Every unsigned 32-bit count lies within the years the C library converts.
-    const bool readable = Readable(registry, field.key, field.values[0], kDateRoom).has_value();
+    const bool readable = Readable(registry, field.key, field.values[0], kCountRoom).has_value();
     if (!readable && text != field.fallback)
         Fail(field.name, "a date from a value that cannot be read", text);
     if (readable && !IsDateText(text.GetString()))
@@ -285,11 +337,15 @@ void CheckText(const HostileRegistry& registry, const Field& field, const CStrin
 {
     if (static_cast<std::size_t>(text.GetLength()) != std::strlen(text))
         Fail(field.name, "a zero byte inside the text", text);
-    if (text.GetLength() > static_cast<int>(kRoomOffered))
-        Fail(field.name, "longer than 255 bytes", text);
+    if (static_cast<std::size_t>(text.GetLength()) > LongestText(field))
+        Fail(field.name, "longer than " + std::to_string(LongestText(field)) + " bytes", text);
     switch (field.kind) {
     case FieldKind::Text:
         return CheckExpected(field, ReadableText(registry, field, 0).value_or(field.fallback), text);
+    case FieldKind::Build:
+        return CheckExpected(field, ExpectedBuild(registry, field), text);
+    case FieldKind::ServicePack:
+        return CheckExpected(field, ExpectedServicePack(registry, field), text);
     case FieldKind::Version:
         return CheckExpected(field, ExpectedVersion(registry, field), text);
     case FieldKind::Date:

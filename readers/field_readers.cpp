@@ -1,5 +1,6 @@
 // The readers of the CurrentVersion key: one open, one or two queries and one
-// close each (three for the version of a Windows 10 product name).
+// close each (three for the version of a Windows 10 product name, and for the
+// service pack of a Windows that names only its release).
 #include "readers/field_readers.h"
 
 #include "afx/datetime.h"
@@ -44,6 +45,12 @@ bool IsWindows11Build(const CString& build)
     const char* end = build.GetString() + build.GetLength();
     return decimal::IsNumber(build, end) && decimal::AtLeast(build, end, "22000");
 }
+
+// The most a text read gives: 255 bytes, without a terminating zero.
+constexpr std::size_t kLongestTextRead = 255;
+
+// What the service pack line says before the name of a feature update.
+constexpr char kFeatureUpdateLead[] = "Version ";
 
 } // namespace
 
@@ -91,11 +98,48 @@ CString COsprelReaders::GetVersionText()
     return CString(name, text.GetLength());
 }
 
+// The build number, and after a dot the revision that monthly updates count
+// up ("19045.5247"), read as the installation date's count is read. Never a
+// revision without a build to follow: an empty build stays empty.
+CString COsprelReaders::GetBuildNumber()
+{
+    const Field& field = fields::kBuildNumber;
+    RegistryKey key(field.key);
+    CString build;
+    if (!key.QueryText(field.values[0], build))
+        return field.fallback;
+    std::uint32_t revision = 0;
+    if (build.IsEmpty() || !key.QueryDword(field.values[1], revision))
+        return build;
+    char text[kLongestTextRead + 1 + decimal::kMaxDwordDigits];
+    const auto length = static_cast<std::size_t>(build.GetLength());
+    std::memcpy(text, build.GetString(), length);
+    text[length] = '.';
+    const int digits = decimal::Write(revision, text + length + 1);
+    return CString(text, static_cast<int>(length) + 1 + digits);
+}
+
+// The service pack where there is one (an empty one too), else the feature
+// update's name ("Version 22H2"), else the release's ("Version 1809").
+CString COsprelReaders::GetServicePack()
+{
+    const Field& field = fields::kServicePack;
+    RegistryKey key(field.key);
+    CString text;
+    if (key.QueryText(field.values[0], text))
+        return text;
+    if (!key.QueryText(field.values[1], text) && !key.QueryText(field.values[2], text))
+        return field.fallback;
+    constexpr auto leadLength = sizeof kFeatureUpdateLead - 1;
+    char shown[leadLength + kLongestTextRead];
+    std::memcpy(shown, kFeatureUpdateLead, leadLength);
+    std::memcpy(shown + leadLength, text.GetString(), static_cast<std::size_t>(text.GetLength()));
+    return CString(shown, static_cast<int>(leadLength) + text.GetLength());
+}
+
 CString COsprelReaders::GetRegisteredOrganization() { return ReadText(fields::kRegisteredOrganization); }
 CString COsprelReaders::GetRegisteredOwner() { return ReadText(fields::kRegisteredOwner); }
-CString COsprelReaders::GetBuildNumber() { return ReadText(fields::kBuildNumber); }
 CString COsprelReaders::GetSystemRoot() { return ReadText(fields::kSystemRoot); }
 CString COsprelReaders::GetPlusVersion() { return ReadText(fields::kPlusVersion); }
-CString COsprelReaders::GetServicePack() { return ReadText(fields::kServicePack); }
 CString COsprelReaders::GetProcessorType() { return ReadText(fields::kProcessorType); }
 CString COsprelReaders::GetSourcePath() { return ReadText(fields::kSourcePath); }

@@ -11,6 +11,8 @@
 
 enum class FieldKind {
     Text,          // one text value, shown as it is read
+    Build,         // the build number, then a dot and the revision (a 32-bit count) where there is one
+    ServicePack,   // the service pack, else "Version " and the first feature update name read
     Date,          // a count of seconds since 1970, shown as a local date
     Version,       // the product name, else the version number
     ProductType,   // the product type, named, or the edition its first suite names
@@ -42,8 +44,9 @@ inline constexpr Field kRegisteredOrganization{"RegisteredOrganization", &R::Get
                                                kNotAvailable};
 inline constexpr Field kRegisteredOwner{"RegisteredOwner", &R::GetRegisteredOwner, kCurrentVersionKey,
                                         {"RegisteredOwner"}, K::Text, kNotAvailable};
+// Windows 10 and later count their monthly updates in the build's revision.
 inline constexpr Field kBuildNumber{"BuildNumber", &R::GetBuildNumber, kCurrentVersionKey,
-                                    {"CurrentBuildNumber"}, K::Text, kNotAvailable};
+                                    {"CurrentBuildNumber", "UBR"}, K::Build, kNotAvailable};
 inline constexpr Field kSystemRoot{"SystemRoot", &R::GetSystemRoot, kCurrentVersionKey, {"SystemRoot"},
                                    K::Text, kNotAvailable};
 // The build number only tells Windows 11 from the Windows 10 its product name claims.
@@ -52,8 +55,11 @@ inline constexpr Field kVersionText{"VersionText", &R::GetVersionText, kCurrentV
                                     kNotAvailable};
 inline constexpr Field kPlusVersion{"PlusVersion", &R::GetPlusVersion, kCurrentVersionKey,
                                     {"Plus! VersionNumber"}, K::Text, "Not Available"};
-inline constexpr Field kServicePack{"ServicePack", &R::GetServicePack, kCurrentVersionKey, {"CSDVersion"},
-                                    K::Text, kNotAvailable};
+// Windows 10 and later have no service packs: they name their feature update
+// ("22H2"), before version 20H2 by its release alone ("1809"), which later
+// ones keep at "2009".
+inline constexpr Field kServicePack{"ServicePack", &R::GetServicePack, kCurrentVersionKey,
+                                    {"CSDVersion", "DisplayVersion", "ReleaseId"}, K::ServicePack, kNotAvailable};
 inline constexpr Field kProcessorType{"ProcessorType", &R::GetProcessorType, kCurrentVersionKey,
                                       {"CurrentType"}, K::Text, kNotAvailable};
 // A first suite of "Terminal Server" also reads the version number (the

@@ -114,7 +114,7 @@ BOOL WINAPI RecordDrawIcon(HDC dc, int x, int y, HICON icon)
 
 TEST(MainDialog, ReadsAndFillsEachRowBeforeTheNext)
 {
-    SetReaderValues({Text(CV, "CurrentVersion", "4.0"), ProductType("WinNT")});
+    SetReaderValues({Text(CV, "CurrentVersion", "4.0"), Text(CV, "CurrentBuildNumber", "1381"), ProductType("WinNT")});
     ImportPatch query("advapi32.dll", "RegQueryValueExA", reinterpret_cast<void*>(&RecordQuery));
     ImportPatch setText("user32.dll", "SetDlgItemTextA", reinterpret_cast<void*>(&RecordSetText));
     ImportPatch open("advapi32.dll", "RegOpenKeyExA", reinterpret_cast<void*>(&RecordOpen));
@@ -133,11 +133,11 @@ TEST(MainDialog, ReadsAndFillsEachRowBeforeTheNext)
         "read InstallDate", "fill Installation Date",
         "read RegisteredOrganization", "fill Registered Organisation",
         "read RegisteredOwner", "fill Registered Owner",
-        "read CurrentBuildNumber", "fill Build Number",
+        "read CurrentBuildNumber", "read UBR", "fill Build Number",
         "read SystemRoot", "fill System Root",
         "read CurrentVersion", "read ProductName", "fill Windows NT Version",
         "read Plus! VersionNumber", "fill Plus Version Number",
-        "read CSDVersion", "fill Service Pack",
+        "read CSDVersion", "read DisplayVersion", "read ReleaseId", "fill Service Pack",
         "read CurrentType", "fill Processor Type",
         "read ProductType", "read ProductSuite", "fill Product Type",
         "read SourcePath", "fill Source Path",

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <string>
 #include <vector>
@@ -38,7 +39,7 @@ Rows FallbackRows()
 {
     Rows rows;
     for (const ValueRow& row : COsprelDlg::kValueRows)
-        rows.push_back({row.control, row.field.fallback});
+        rows.push_back({row.control, FallbackTexts().at(row.field.name).c_str()});
     return rows;
 }
 
@@ -122,7 +123,7 @@ DWORD EllipsisOf(HWND control)
 }
 
 // The owner's fallback text; ASCII, so widened byte by byte.
-const std::string kOwnerFallback(fields::kRegisteredOwner.fallback);
+const std::string kOwnerFallback = FallbackTexts().at(fields::kRegisteredOwner.name);
 const std::wstring kNotAvailable(kOwnerFallback.begin(), kOwnerFallback.end());
 
 // Outside the machine's ANSI code page (1252 here) these came out as question
@@ -141,7 +142,7 @@ TEST(MainWindow, ShowsNamesInAnyScriptWhole)
         EXPECT_TRUE(DlgItemTextW(dialog, IDC_REG_ORG) == c.organisation);
         EXPECT_EQ((GetWindowLongW(organisation, GWL_STYLE) & SS_NOPREFIX) != 0,
                   c.organisation.find(L'&') != std::wstring::npos) << "an ampersand is the value's own";
-        ExpectRows(dialog, {{IDC_BUILD, "1381"}, {IDC_INSTALL_DATE, "07 March 1998, 09:05:00"}});
+        ExpectRows(dialog, {{IDC_BUILD, "1381.5247"}, {IDC_INSTALL_DATE, "07 March 1998, 09:05:00"}});
     }
 }
 
@@ -170,15 +171,16 @@ TEST(MainWindow, AtEveryScaleLongValuesAreShortenedAndKeptWhole)
     }
 }
 
-// The rows from the top, label, tab, the value's whole text, CR LF.
+// The rows from the top, label, tab, the value's whole text, CR LF; here of a
+// Windows without a service pack, which names its feature update.
 TEST(Copy, CtrlCAndCtrlInsertPutTheRowsOnTheClipboard)
 {
     const std::wstring owner = L"\u6D4B\u8BD5\u6240\u6709\u8005";
     const std::wstring organisation =   // too long for its line: drawn shortened
         L"Gr\u00F6\u00DFen & Ma\u00DFe Pr\u00FCfstelle f\u00FCr \u00DCbungen mit sehr langen Namen";
     const std::wstring rows = L"Windows NT Version\tOsprel Test Edition\r\n"
-                              L"Build Number\t1381\r\n"
-                              L"Service Pack\tService Pack 6\r\n"
+                              L"Build Number\t1381.5247\r\n"
+                              L"Service Pack\tVersion 22H2\r\n"
                               L"Plus Version Number\tIE 5 6.0\r\n"
                               L"Processor Type\tUniprocessor Free\r\n"
                               L"Product Type\tWindows NT Domain Controller\r\n"
@@ -187,7 +189,11 @@ TEST(Copy, CtrlCAndCtrlInsertPutTheRowsOnTheClipboard)
                               L"Installation Date\t07 March 1998, 09:05:00\r\n"
                               L"Source Path\tD:\\I386\r\n"
                               L"System Root\tC:\\WINNT\r\n";
-    SetReaderValues(WithNames(owner, organisation));
+    std::vector<RegValue> registry = WithNames(owner, organisation);
+    registry.erase(std::remove_if(registry.begin(), registry.end(),
+                                  [](const RegValue& v) { return v.name == "CSDVersion"; }),
+                   registry.end());
+    SetReaderValues(registry);
     OsprelProcess osprel;
     const HWND dialog = osprel.WaitForMainWindow();
     ASSERT_NE(dialog, nullptr);

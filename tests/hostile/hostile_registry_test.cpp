@@ -56,12 +56,15 @@ std::vector<RegValue> EveryValue(unsigned long type, const std::string& data)
 }
 
 // Every row showing `text` as read (the product type too, named by no
-// naming), but the date, which shows `date`.
-Shown EveryRow(const std::string& text, const char* date = "Unable to calculate")
+// naming), but the date, which shows `date`, and the build, which shows
+// `build` where the revision (the same data) can be read as a count.
+Shown EveryRow(const std::string& text, const char* date = "Unable to calculate", const char* build = nullptr)
 {
     Shown rows;
     for (const ValueRow& row : COsprelDlg::kValueRows)
         rows[row.control] = row.control == IDC_INSTALL_DATE ? date : text;
+    if (build)
+        rows[IDC_BUILD] = build;
     return rows;
 }
 
@@ -69,7 +72,7 @@ Shown Fallbacks()
 {
     Shown rows;
     for (const ValueRow& row : COsprelDlg::kValueRows)
-        rows[row.control] = row.field.fallback;
+        rows[row.control] = FallbackTexts().at(row.field.name);
     return rows;
 }
 
@@ -115,8 +118,9 @@ const HostileCase kCases[] = {
     {"EveryValueEmbeddedZero", EveryValue(REG_SZ, std::string("Before\0After\0", 13)), EveryRow("Before")},
     {"EveryValueHighBytesAndZeros", EveryValue(REG_BINARY, std::string("\xC0\xFF\0\x80\0", 5)), EveryRow("\xC0\xFF")},
     {"EveryValueWithoutTerminatingZero", EveryValue(REG_BINARY, std::string("Text")),
-     EveryRow("Text", "03 December 2031, 06:55:16")},
-    {"EveryValueAsDword", EveryValue(REG_DWORD, Dword(0x00333231)), EveryRow("123", "08 February 1970, 19:59:45")},
+     EveryRow("Text", "03 December 2031, 06:55:16", "Text.1954047316")},
+    {"EveryValueAsDword", EveryValue(REG_DWORD, Dword(0x00333231)),
+     EveryRow("123", "08 February 1970, 19:59:45", "123.3355185")},
     {"ExpandStringsShownUnexpanded", EveryValue(REG_EXPAND_SZ, Sz("%SystemRoot%\\Osprel")),
      EveryRow("%SystemRoot%\\Osprel")},
     {"ControlCharactersAndAmpersands", EveryValue(REG_SZ, Sz("Tab\there\r\nnew line && &amp")),
@@ -162,6 +166,9 @@ const HostileCase kCases[] = {
     {"OwnerNonEnglish", {Text(CV, "RegisteredOwner", "Zo\xC3\xAB Ltd")}, {{IDC_REG_OWNER, "Zo\xC3\xAB Ltd"}}},
 };
 
+// What a row adds to the 255 bytes it reads: the build's ".4294967295" at most.
+constexpr std::size_t kMostAddedToAText = sizeof ".4294967295" - 1;
+
 // Whether `text` is text in the ANSI code page: binary data can hold bytes
 // that are not, which the system replaces as it sees fit.
 bool IsAnsiText(const std::string& text)
@@ -206,7 +213,7 @@ void ExpectRows(HWND dialog, const Shown& shown)
         const std::string fromReader(row.field.read());
         const std::string shownText = DlgItemText(dialog, row.control);
         EXPECT_NE(shownText, TemplateText(row.control));
-        EXPECT_LE(fromReader.size(), 255u);
+        EXPECT_LE(fromReader.size(), 255u + kMostAddedToAText);
         if (IsAnsiText(fromReader)) {
             EXPECT_EQ(shownText, fromReader);
         }

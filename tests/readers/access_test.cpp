@@ -1,5 +1,5 @@
 // What the in-memory registry alone can see: every reader asks for query
-// access only, leaves no key open, and costs one open, one or two queries
+// access only, leaves no key open, and costs one open, one to three queries
 // and one close.
 #include "memreg/mem_registry.h"
 #include "readers/fields.h"
@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <tuple>
+#include <vector>
 
 namespace {
 
@@ -35,17 +36,46 @@ TEST(ReaderAccess, MissingKeysOpenNothingToClose)
     EXPECT_EQ(memreg::OpenHandleCount(), 0u);
 }
 
-// Filling the dialog on a full registry: eleven opens, thirteen queries (the
-// version and the product type read two values each), eleven closes.
-TEST(ReaderAccess, OneFillCostsElevenOpensThirteenQueriesElevenCloses)
+// Filling the dialog on a full registry: eleven opens, fourteen queries (the
+// version, the build and the product type read two values each), eleven
+// closes.
+TEST(ReaderAccess, OneFillCostsElevenOpensFourteenQueriesElevenCloses)
 {
     SetReaderValues(FullRegistry());
     for (const Field* reader : kFields)
         reader->read();
     const memreg::Counters counters = memreg::GetCounters();
     EXPECT_EQ(counters.opens, 11u);
-    EXPECT_EQ(counters.queries, 13u);
+    EXPECT_EQ(counters.queries, 14u);
     EXPECT_EQ(counters.closes, 11u);
+}
+
+// The build and the service pack stop at the first value that gives their text.
+TEST(ReaderAccess, QueriesEndWithTheValueThatGivesTheText)
+{
+    struct Case {
+        const char* name;
+        CString (*read)();
+        std::vector<RegValue> values;
+        unsigned queries;
+    };
+    const RegValue revision = Revision(Dword(5247));
+    const Case cases[] = {
+        {"no build, no revision asked for", &COsprelReaders::GetBuildNumber, {revision}, 1},
+        {"an empty build, no revision asked for", &COsprelReaders::GetBuildNumber,
+         {Text(CV, "CurrentBuildNumber", ""), revision}, 1},
+        {"a build and its revision", &COsprelReaders::GetBuildNumber, {Text(CV, "CurrentBuildNumber", "19045"), revision}, 2},
+        {"a service pack", &COsprelReaders::GetServicePack,
+         {Text(CV, "CSDVersion", "Service Pack 1"), Text(CV, "DisplayVersion", "22H2"), Text(CV, "ReleaseId", "2009")}, 1},
+        {"a feature update", &COsprelReaders::GetServicePack,
+         {Text(CV, "DisplayVersion", "22H2"), Text(CV, "ReleaseId", "2009")}, 2},
+        {"a release", &COsprelReaders::GetServicePack, {Text(CV, "ReleaseId", "1809")}, 3},
+    };
+    for (const Case& c : cases) {
+        SetReaderValues(c.values);
+        c.read();
+        EXPECT_EQ(memreg::GetCounters().queries, c.queries) << c.name;
+    }
 }
 
 // The version asks for the build number only when its product name could be

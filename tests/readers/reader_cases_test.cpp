@@ -1,8 +1,8 @@
 // One table of registry states and the texts every reader must give for them,
 // run against the real registry under Wine and against the in-memory one.
-// A reader a case does not name must give its fallback text: each value is
-// read by one reader (the build number also by the version, for Windows 11),
-// so nothing a case sets may leak into another.
+// A reader a case does not name must give its fallback text, as the fixture
+// spells it out: each value is read by one reader (the build number also by
+// the version, for Windows 11), so nothing a case sets may leak into another.
 #include "readers/fields.h"
 #include "tests/support/registry_fixture.h"
 
@@ -32,6 +32,19 @@ ReaderCase WindowsName(const char* name, const char* productName, const char* bu
             {{"VersionText", shown}, {"BuildNumber", build}}};
 }
 
+// A build with its revision (UBR) stored as `revision`.
+ReaderCase Build(const char* name, const char* build, const std::string& revision, unsigned long type,
+                 const std::string& shown)
+{
+    return {name, {Text(CV, "CurrentBuildNumber", build), Revision(revision, type)}, {{"BuildNumber", shown}}};
+}
+
+// The service pack line of a registry without (or with) a service pack.
+ReaderCase ServicePack(const char* name, std::vector<RegValue> values, const std::string& shown)
+{
+    return {name, std::move(values), {{"ServicePack", shown}}};
+}
+
 // The product options of a Windows whose version number is `version` (none
 // when null), and the product type line they give.
 ReaderCase Edition(const char* name, const char* version, const char* type, RegValue suites, const char* shown)
@@ -58,6 +71,9 @@ const ReaderCase kCases[] = {
     {"VersionAndProductName", {Text(CV, "CurrentVersion", "4.0"), Text(CV, "ProductName", "Example NT")},
      {{"VersionText", "Example NT"}}},
     {"ProductNameOnly", {Text(CV, "ProductName", "Example NT")}, {{"VersionText", "Example NT"}}},
+    // A product name that can be read stands for the version number, empty too.
+    {"ProductNameEmptyBesideVersion", {Text(CV, "CurrentVersion", "6.3"), Text(CV, "ProductName", "")},
+     {{"VersionText", ""}}},
 
     // Windows 11 keeps the product name of Windows 10: from build 22000 on the
     // first "Windows 10" that is a word of its own names Windows 11.
@@ -76,6 +92,16 @@ const ReaderCase kCases[] = {
     WindowsName("NotAWordBefore", "MyWindows 10", "22631", "MyWindows 10"),
     WindowsName("BuildNotDigits", "Windows 10 Pro", "22631.1", "Windows 10 Pro"),
     WindowsName("BuildEmpty", "Windows 10 Pro", "", "Windows 10 Pro"),
+    // Every digit counts as one: preview builds of Windows 11 hold nines.
+    WindowsName("Windows11PreviewBuildWithNines", "Windows 10 Pro", "22449", "Windows 11 Pro"),
+    WindowsName("Windows11BuildOfNine", "Windows 10 Pro", "29000", "Windows 11 Pro"),
+    // The revision counts for the build line alone.
+    {"Windows11ByTheBuildNotTheRevision",
+     {Text(CV, "ProductName", "Windows 10 Pro"), Text(CV, "CurrentBuildNumber", "22631"), Revision(Dword(4460))},
+     {{"VersionText", "Windows 11 Pro"}, {"BuildNumber", "22631.4460"}}},
+    {"Windows10WhateverTheRevision",
+     {Text(CV, "ProductName", "Windows 10 Pro"), Text(CV, "CurrentBuildNumber", "19045"), Revision(Dword(22631))},
+     {{"VersionText", "Windows 10 Pro"}, {"BuildNumber", "19045.22631"}}},
     // All the 255 bytes offered, without a terminating zero, renamed up to the
     // last byte (binary: RegSetValueExA stores a text's zero when one follows it).
     {"Windows11Name255BytesNoZero",
@@ -85,6 +111,52 @@ const ReaderCase kCases[] = {
     {"BuildMissing", {Text(CV, "ProductName", "Windows 10 Pro")}, {{"VersionText", "Windows 10 Pro"}}},
     {"VersionNumberNotRenamed", {Text(CV, "CurrentVersion", "Windows 10"), Text(CV, "CurrentBuildNumber", "22631")},
      {{"VersionText", "Windows 10"}, {"BuildNumber", "22631"}}},
+
+    // The build's revision, read as the installation date's count is read:
+    // up to 4 bytes of any type, the bytes it lacks zero; more fail.
+    Build("BuildWithRevision", "19045", Dword(5247), kDword, "19045.5247"),
+    Build("BuildWithRevisionOfFiveDigits", "10240", Dword(16384), kDword, "10240.16384"),
+    Build("BuildWithRevisionZero", "9600", Dword(0), kDword, "9600.0"),
+    Build("BuildWithRevisionOfZeros", "17763", Dword(100000), kDword, "17763.100000"),
+    Build("BuildWithLargestRevision", "22631", Dword(0xFFFFFFFF), kDword, "22631.4294967295"),
+    Build("RevisionEmpty", "19045", "", kBinary, "19045.0"),
+    Build("RevisionOfThreeBytes", "19045", std::string("\x01\x00\x01", 3), kBinary, "19045.65537"),
+    Build("RevisionOfFourBytesBinary", "19045", Dword(5247), kBinary, "19045.5247"),
+    Build("RevisionOfFiveBytes", "19045", Dword(5247) + '\0', kBinary, "19045"),
+    Build("RevisionOfEightBytes", "19045", Dword(5247) + Dword(0), 11, "19045"),
+    Build("RevisionAsShortText", "19045", Sz("12"), kSz, "19045.12849"),
+    Build("RevisionAsText", "19045", Sz("5247"), kSz, "19045"),
+    {"BuildWithoutRevision", {Text(CV, "CurrentBuildNumber", "19045")}, {{"BuildNumber", "19045"}}},
+    {"RevisionWithoutBuild", {Revision(Dword(5247))}, {}},
+    {"RevisionBehindABuildTooLong", {Text(CV, "CurrentBuildNumber", std::string(255, '1')), Revision(Dword(5247))},
+     {}},
+    Build("RevisionBehindAnEmptyBuild", "", Dword(5247), kDword, ""),
+    {"BuildOf255BytesWithLargestRevision",
+     {{CV, "CurrentBuildNumber", kBinary, std::string(255, '7')}, Revision(Dword(0xFFFFFFFF))},
+     {{"BuildNumber", std::string(255, '7') + ".4294967295"}}},
+
+    // The service pack where there is one, else the feature update, named
+    // since 20H2, before by its release alone; each read as any text is.
+    ServicePack("FeatureUpdate", {Text(CV, "DisplayVersion", "22H2")}, "Version 22H2"),
+    ServicePack("ReleaseOnly", {Text(CV, "ReleaseId", "1809")}, "Version 1809"),
+    ServicePack("FeatureUpdateBeforeRelease", {Text(CV, "ReleaseId", "2009"), Text(CV, "DisplayVersion", "21H2")},
+                "Version 21H2"),
+    ServicePack("ServicePackBeforeBoth",
+                {Text(CV, "DisplayVersion", "21H2"), Text(CV, "ReleaseId", "2009"), Text(CV, "CSDVersion", "Service Pack 1")},
+                "Service Pack 1"),
+    ServicePack("ServicePackEmptyBeforeBoth",
+                {Text(CV, "CSDVersion", ""), Text(CV, "DisplayVersion", "21H2"), Text(CV, "ReleaseId", "2009")}, ""),
+    ServicePack("FeatureUpdateEmpty", {Text(CV, "DisplayVersion", ""), Text(CV, "ReleaseId", "2009")}, "Version "),
+    ServicePack("ReleaseEmpty", {Text(CV, "ReleaseId", "")}, "Version "),
+    ServicePack("FeatureUpdateAsBinary", {{CV, "DisplayVersion", kBinary, "23H2"}}, "Version 23H2"),
+    ServicePack("ReleaseAsDword", {{CV, "ReleaseId", kDword, Dword(0x00333231)}}, "Version 123"),
+    ServicePack("FeatureUpdateAsMultiString", {{CV, "DisplayVersion", kMultiSz, MultiSz({"24H2", "x"})}},
+                "Version 24H2"),
+    ServicePack("FeatureUpdate255BytesNoZero", {{CV, "DisplayVersion", kBinary, std::string(255, 'v')}},
+                "Version " + std::string(255, 'v')),
+    ServicePack("FeatureUpdate256BytesFallsToRelease",
+                {Text(CV, "DisplayVersion", std::string(255, 'v')), Text(CV, "ReleaseId", "2009")}, "Version 2009"),
+    ServicePack("Release256Bytes", {Text(CV, "ReleaseId", std::string(255, 'r'))}, "Not available"),
 
     // Sizes around the 255 bytes offered.
     {"Text254Bytes", {Owner(kSz, Sz(std::string(253, 'a')))}, {{"RegisteredOwner", std::string(253, 'a')}}},
@@ -111,6 +183,8 @@ const ReaderCase kCases[] = {
     {"DateLastSignedSecond", {Date(Dword(0x7FFFFFFF))}, {{"InstallDate", "19 January 2038, 03:14:07"}}},
     {"DateFirstUnsignedSecond", {Date(Dword(0x80000000))}, {{"InstallDate", "19 January 2038, 03:14:08"}}},
     {"DateLastSecond", {Date(Dword(0xFFFFFFFF))}, {{"InstallDate", "07 February 2106, 06:28:15"}}},
+    // The longest date text: the longest month name, a two-digit day.
+    {"DateLongest", {Date(Dword(1727740799))}, {{"InstallDate", "30 September 2024, 23:59:59"}}},
 
     // Product type, then the first product suite.
     {"Workstation", {ProductType("WinNT")}, {{"ProductType", "Windows NT Workstation"}}},
@@ -177,7 +251,7 @@ TEST_P(ReaderCases, EveryReaderGivesItsText)
     SetReaderValues(c.values);
     for (const Field* reader : kFields) {
         auto expected = c.expected.find(reader->name);
-        const std::string want = expected != c.expected.end() ? expected->second : reader->fallback;
+        const std::string want = expected != c.expected.end() ? expected->second : FallbackTexts().at(reader->name);
         EXPECT_EQ(std::string(reader->read()), want) << reader->name;
     }
 }
@@ -195,7 +269,7 @@ TEST(MissingKeys, EveryReaderFallsBack)
     RemoveKey(RegKey::CurrentVersion);
     RemoveKey(RegKey::ProductOptions);
     for (const Field* reader : kFields)
-        EXPECT_EQ(std::string(reader->read()), reader->fallback) << reader->name;
+        EXPECT_EQ(std::string(reader->read()), FallbackTexts().at(reader->name)) << reader->name;
 }
 
 } // namespace

@@ -59,6 +59,8 @@ TEST(MainDialogValues, WidestTextsFit) {
   const WidestValue cases[] = {
       {IDC_PRODUCT_TYPE, "Windows Terminal Server Edition"},
       {IDC_INSTALL_DATE, "30 September 2026, 23:59:59"},
+      {IDC_BUILD, "22631.4294967295"},  // a five-digit build, the largest revision
+      {IDC_SERVICE_PACK, "Version 22H2"},
   };
   for (const WidestValue& value : cases) {
     HWND control = GetDlgItem(dialog.get(), value.id);

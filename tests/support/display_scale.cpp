@@ -152,23 +152,35 @@ bool Fits(HWND control)
     return OneLineTextWidth(control) <= client.right;
 }
 
+namespace {
+
+// A value the row shows as it is stored.
+ScaledValue AsStored(const char* name, const char* text, int control, DWORD ellipsis)
+{
+    return {text, control, ellipsis, {Text(CV, name, text)}};
+}
+
+} // namespace
+
+// The build with revision: Windows' builds have five digits so far, and the
+// revision is a 32-bit count, ten digits at most.
 const std::vector<ScaledValue> kScaledValues = {
-    {"ProductName", "Windows Server 2012 R2 Datacenter Evaluation", IDC_VERSION, SS_ENDELLIPSIS},
-    {"RegisteredOrganization", "Example Pharmaceuticals International Holdings GmbH & Co. KG", IDC_REG_ORG,
-     SS_ENDELLIPSIS},
-    {"SourcePath", "D:\\Installation Media\\Windows Server 2012 R2\\sources\\amd64", IDC_SOURCE_PATH,
-     SS_PATHELLIPSIS},
-    {"SystemRoot", "C:\\Program Installations\\Datacenter Evaluation Copy\\Windows", IDC_SYSTEM_ROOT,
-     SS_PATHELLIPSIS},
-    {"RegisteredOwner", "A & B", IDC_REG_OWNER, 0},
-    {"CurrentBuildNumber", "9600", IDC_BUILD, 0},
+    AsStored("ProductName", "Windows Server 2012 R2 Datacenter Evaluation", IDC_VERSION, SS_ENDELLIPSIS),
+    AsStored("RegisteredOrganization", "Example Pharmaceuticals International Holdings GmbH & Co. KG", IDC_REG_ORG,
+             SS_ENDELLIPSIS),
+    AsStored("SourcePath", "D:\\Installation Media\\Windows Server 2012 R2\\sources\\amd64", IDC_SOURCE_PATH,
+             SS_PATHELLIPSIS),
+    AsStored("SystemRoot", "C:\\Program Installations\\Datacenter Evaluation Copy\\Windows", IDC_SYSTEM_ROOT,
+             SS_PATHELLIPSIS),
+    AsStored("RegisteredOwner", "A & B", IDC_REG_OWNER, 0),
+    {"Version 22H2", IDC_SERVICE_PACK, 0, {Text(CV, "DisplayVersion", "22H2")}},
+    {"22631.4294967295", IDC_BUILD, 0, {Text(CV, "CurrentBuildNumber", "22631"), Revision(Dword(0xFFFFFFFF))}},
 };
 
 std::vector<RegValue> RegistryOf(const std::vector<ScaledValue>& values)
 {
     std::vector<RegValue> registry;
-    registry.reserve(values.size());
     for (const ScaledValue& v : values)
-        registry.push_back({RegKey::CurrentVersion, v.name, REG_SZ, Sz(v.text)});
+        registry.insert(registry.end(), v.stored.begin(), v.stored.end());
     return registry;
 }

@@ -80,12 +80,13 @@ bool Fits(HWND control);
 
 // Values too long for their lines at every scale, each with the ellipsis
 // style it must be drawn with, then values that fit (style 0): one with an
-// ampersand, and last one that fits everywhere.
+// ampersand, the longest texts the build and service pack lines give, and
+// last one that fits everywhere.
 struct ScaledValue {
-    const char* name;   // of the CurrentVersion value
-    const char* text;
+    const char* text;   // as its row shows it
     int control;
     DWORD ellipsis;
+    std::vector<RegValue> stored;   // the values that give the row that text
 };
 extern const std::vector<ScaledValue> kScaledValues;
 

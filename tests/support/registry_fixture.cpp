@@ -45,6 +45,11 @@ RegValue Date(const std::string& bytes, unsigned long type)
     return {CV, "InstallDate", type, bytes};
 }
 
+RegValue Revision(const std::string& bytes, unsigned long type)
+{
+    return {CV, "UBR", type, bytes};
+}
+
 RegValue ProductType(const std::string& text)
 {
     return Text(PO, "ProductType", text);
@@ -61,7 +66,10 @@ const std::vector<RegValue>& FullRegistry()
         Text(CV, "CurrentVersion", "4.0"),
         Text(CV, "ProductName", "Osprel Test Edition"),
         Text(CV, "CurrentBuildNumber", "1381"),
+        Revision(Dword(5247)),
         Text(CV, "CSDVersion", "Service Pack 6"),
+        Text(CV, "DisplayVersion", "22H2"),
+        Text(CV, "ReleaseId", "2009"),
         Text(CV, "Plus! VersionNumber", "IE 5 6.0"),
         Text(CV, "CurrentType", "Uniprocessor Free"),
         Text(CV, "RegisteredOrganization", "Test Organisation"),
@@ -79,7 +87,7 @@ const std::map<std::string, std::string>& FullRegistryTexts()
 {
     static const std::map<std::string, std::string> texts = {
         {"VersionText", "Osprel Test Edition"},
-        {"BuildNumber", "1381"},
+        {"BuildNumber", "1381.5247"},
         {"ServicePack", "Service Pack 6"},
         {"PlusVersion", "IE 5 6.0"},
         {"ProcessorType", "Uniprocessor Free"},
@@ -89,6 +97,26 @@ const std::map<std::string, std::string>& FullRegistryTexts()
         {"InstallDate", "07 March 1998, 09:05:00"},
         {"SourcePath", "D:\\I386"},
         {"SystemRoot", "C:\\WINNT"},
+    };
+    return texts;
+}
+
+// Written out here, not taken from the readers' table, so that a fallback
+// misspelt there (one letter's case is enough) fails.
+const std::map<std::string, std::string>& FallbackTexts()
+{
+    static const std::map<std::string, std::string> texts = {
+        {"VersionText", "Not available"},
+        {"BuildNumber", "Not available"},
+        {"ServicePack", "Not available"},
+        {"PlusVersion", "Not Available"},
+        {"ProcessorType", "Not available"},
+        {"ProductType", "Unable to calculate"},
+        {"RegisteredOrganization", "Not available"},
+        {"RegisteredOwner", "Not available"},
+        {"InstallDate", "Unable to calculate"},
+        {"SourcePath", "Not available"},
+        {"SystemRoot", "Not available"},
     };
     return texts;
 }

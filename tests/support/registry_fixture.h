@@ -36,15 +36,20 @@ RegValue Utf16Text(RegKey key, const std::string& name, const std::wstring& text
 // The values the tables of cases are written in.
 RegValue Text(RegKey key, const std::string& name, const std::string& text);   // REG_SZ, with its zero
 RegValue Date(const std::string& bytes, unsigned long type = kDword);           // InstallDate
+RegValue Revision(const std::string& bytes, unsigned long type = kDword);       // UBR, the build's revision
 RegValue ProductType(const std::string& text);
 RegValue Suites(const std::vector<std::string>& items);                        // ProductSuite, REG_MULTI_SZ
 
 // A registry that holds every value the readers read, each a text of its own
-// (the installation date a count of seconds, the product suites a list that
-// names no edition), and the texts the readers give for it, by reader name;
-// the date in UTC.
+// (the installation date a count of seconds, the build's revision a count,
+// the product suites a list that names no edition; the feature update's
+// names stand unread behind the service pack), and the texts the readers give
+// for it, by reader name; the date in UTC.
 const std::vector<RegValue>& FullRegistry();
 const std::map<std::string, std::string>& FullRegistryTexts();
+
+// The texts a user sees where a reader's values cannot be read, by reader name.
+const std::map<std::string, std::string>& FallbackTexts();
 
 const char* KeyPath(RegKey key);                            // below HKEY_LOCAL_MACHINE
 
