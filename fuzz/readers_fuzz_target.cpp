@@ -292,13 +292,14 @@ std::string ExpectedBuild(const HostileRegistry& registry, const Field& field)
     return revision ? std::string(*build) + '.' + std::to_string(*revision) : std::string(*build);
 }
 
-// The service pack, else "Version " and the first feature update name read.
+// The service pack, else "Version " and the first feature update name read
+// that is not empty.
 std::string ExpectedServicePack(const HostileRegistry& registry, const Field& field)
 {
     if (const auto servicePack = ReadableText(registry, field, 0))
         return std::string(*servicePack);
     for (std::size_t value = 1; value <= 2; ++value) {
-        if (const auto name = ReadableText(registry, field, value))
+        if (const auto name = ReadableText(registry, field, value); name && !name->empty())
             return "Version " + std::string(*name);
     }
     return field.fallback;

@@ -120,7 +120,8 @@ CString COsprelReaders::GetBuildNumber()
 }
 
 // The service pack where there is one (an empty one too), else the feature
-// update's name ("Version 22H2"), else the release's ("Version 1809").
+// update's name ("Version 22H2"), else the release's ("Version 1809"). An
+// empty name names no update, and "Version " alone would say nothing.
 CString COsprelReaders::GetServicePack()
 {
     const Field& field = fields::kServicePack;
@@ -128,7 +129,8 @@ CString COsprelReaders::GetServicePack()
     CString text;
     if (key.QueryText(field.values[0], text))
         return text;
-    if (!key.QueryText(field.values[1], text) && !key.QueryText(field.values[2], text))
+    const auto names = [&key, &text](const char* value) { return key.QueryText(value, text) && !text.IsEmpty(); };
+    if (!names(field.values[1]) && !names(field.values[2]))
         return field.fallback;
     constexpr auto leadLength = sizeof kFeatureUpdateLead - 1;
     char shown[leadLength + kLongestTextRead];

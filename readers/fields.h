@@ -12,7 +12,7 @@
 enum class FieldKind {
     Text,          // one text value, shown as it is read
     Build,         // the build number, then a dot and the revision (a 32-bit count) where there is one
-    ServicePack,   // the service pack, else "Version " and the first feature update name read
+    ServicePack,   // the service pack, else "Version " and the first feature update name that is not empty
     Date,          // a count of seconds since 1970, shown as a local date
     Version,       // the product name, else the version number
     ProductType,   // the product type, named, or the edition its first suite names

@@ -146,8 +146,10 @@ const ReaderCase kCases[] = {
                 "Service Pack 1"),
     ServicePack("ServicePackEmptyBeforeBoth",
                 {Text(CV, "CSDVersion", ""), Text(CV, "DisplayVersion", "21H2"), Text(CV, "ReleaseId", "2009")}, ""),
-    ServicePack("FeatureUpdateEmpty", {Text(CV, "DisplayVersion", ""), Text(CV, "ReleaseId", "2009")}, "Version "),
-    ServicePack("ReleaseEmpty", {Text(CV, "ReleaseId", "")}, "Version "),
+    // An empty name names no update: the next one is shown, else the fallback.
+    ServicePack("FeatureUpdateEmpty", {Text(CV, "DisplayVersion", ""), Text(CV, "ReleaseId", "2009")}, "Version 2009"),
+    ServicePack("ReleaseEmpty", {Text(CV, "ReleaseId", "")}, "Not available"),
+    ServicePack("FeatureUpdateOfZerosOnly", {{CV, "DisplayVersion", kBinary, std::string(4, '\0')}}, "Not available"),
     ServicePack("FeatureUpdateAsBinary", {{CV, "DisplayVersion", kBinary, "23H2"}}, "Version 23H2"),
     ServicePack("ReleaseAsDword", {{CV, "ReleaseId", kDword, Dword(0x00333231)}}, "Version 123"),
     ServicePack("FeatureUpdateAsMultiString", {{CV, "DisplayVersion", kMultiSz, MultiSz({"24H2", "x"})}},
