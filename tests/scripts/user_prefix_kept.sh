@@ -269,12 +269,12 @@ interrupted_while_made() {
   local tree=$work/tree-interrupted run
   local made=$tree/build/wineprefix-run
   mkdir -p "$tree/build" && ln -sfn "$root/scripts" "$tree/scripts" || return
-  in_own_group env -u DISPLAY -u WINEPREFIX "$tree/scripts/run.sh" "$exe" --screenshot "$work/shot.png" &
+  in_own_group env -u DISPLAY -u WINEPREFIX "$tree/scripts/run.sh" "$exe" --screenshot "$work/interrupted.png" &
   run=$!
   wait_until 120 server_running "$made" || echo "no prefix was being made"
   stop_job $run INT group
   all_ended "$made"
-  [ -e "$work/shot.png" ] && echo "a picture was taken" || echo "no picture"
+  [ -e "$work/interrupted.png" ] && echo "a picture was taken" || echo "no picture"
   (timeout -s KILL 60 scripts/wine-prefix.sh "$made" 2>&1 | grep -m 1 anew) </dev/null
   WINEPREFIX=$made timeout 20 wineserver -k
   forget_server "$made"
