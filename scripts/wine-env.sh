@@ -37,13 +37,20 @@ project_prefix() { [ -e "$1/.osprel-made" ] || [ -e "$1/.osprel-ready" ]; }
 
 # Debian's Wine keeps a prefix's server in a folder below TMPDIR (/tmp when
 # it is not set), named in the prefix's wineserver file, and leaves it there
-# when the prefix is deleted. Removed, with the prefix, where its server no
-# longer runs.
+# when the prefix is deleted. Removed, with the prefix, once no server works
+# in it: copies of one prefix name the same folder, each server a folder of
+# its own inside.
 forget_server() {   # PREFIX
-  local name
-  name=$(cat "$1/wineserver" 2>/dev/null) || return 0
-  [[ $name =~ ^wine-[A-Za-z0-9]{6}$ ]] && [ -O "${TMPDIR:-/tmp}/$name" ] || return 0
-  server_running "$1" || rm -rf "${TMPDIR:-/tmp}/${name:?}"
+  local dir
+  dir=${TMPDIR:-/tmp}/$(cat "$1/wineserver" 2>/dev/null) || return 0
+  [[ ${dir##*/} =~ ^wine-[A-Za-z0-9]{6}$ ]] && [ -O "$dir" ] || return 0
+  wait_until 10 no_server_in "$dir" && rm -rf -- "$dir"
+}
+no_server_in() {   # DIR
+  local pid
+  for pid in $(pgrep -u "$(id -u)" wineserver); do
+    [[ $(readlink "/proc/$pid/cwd") != "$1"/* ]] || return 1
+  done
 }
 
 # A made prefix's kind, win32 or win64: its registry's #arch line, or for a

@@ -151,7 +151,7 @@ run_unsaved() {
 run_joined() {
   local run _
   run & run=$!
-  for _ in $(seq 300); do server_running "$WINEPREFIX" && break; sleep 0.1; done
+  wait_until 30 server_running "$WINEPREFIX"
   start_user_program
   wait $run
 }
@@ -216,15 +216,20 @@ prepare_in() {
 # with-display.sh killed outright: its display and window manager end with it.
 display_killed() {
   local wd xvfb
-  env -u DISPLAY "$root/scripts/with-display.sh" --window-manager sleep 60 </dev/null >/dev/null 2>&1 &
+  # Its own TMPDIR: killed, it cannot remove its files there.
+  mkdir -p "$work/tmp-killed" || return
+  TMPDIR=$work/tmp-killed env -u DISPLAY "$root/scripts/with-display.sh" --window-manager sleep 60 \
+    </dev/null >/dev/null 2>&1 &
   wd=$!
-  for _ in $(seq 100); do xvfb=$(pgrep -P $wd -x Xvfb) && pgrep -P $wd -x openbox >/dev/null && break; sleep 0.1; done
-  [ -n "$xvfb" ] || { echo "no display started"; return 1; }
-  local children=$(pgrep -P $wd -d ' ' -x 'Xvfb|openbox')
-  local command=$(pgrep -P $wd -x sleep)
+  started() { pgrep -P $wd -x sleep >/dev/null; }   # the command runs once both show
+  wait_until 60 started || { echo "no display started"; return 1; }
+  local children command
+  children=$(pgrep -P $wd -d ' ' -x 'Xvfb|openbox')
+  command=$(pgrep -P $wd -x sleep)
   kill -KILL $wd
-  [ -z "$command" ] || kill "$command"
-  for _ in $(seq 50); do ps -p "${children// /,}" >/dev/null || { echo "display ended"; return 0; }; sleep 0.1; done
+  kill "$command"
+  ended() { ! ps -p "${children// /,}" >/dev/null; }
+  wait_until 10 ended && { echo "display ended"; return 0; }
   echo "left running: $(ps -o comm= -p "${children// /,}" | tr '\n' ' ')"
   kill $children 2>/dev/null
   return 1
@@ -235,7 +240,7 @@ display_killed() {
 prepare_killed() {
   local made=$work/made-here free=""
   scripts/wine-prefix.sh "$made" >/dev/null 2>&1 &
-  for _ in $(seq 300); do server_running "$made" && break; sleep 0.1; done
+  wait_until 120 server_running "$made"
   kill -KILL $!
   wait $! 2>/dev/null   # the lock is free once the killed one is gone, not before
   flock -n "$made/.osprel-lock" true && free=1 || echo "the lock is held by what the killed one started"
