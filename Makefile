@@ -156,8 +156,9 @@ clean:
 	rm -rf build
 
 # ---- Checks beyond the tests ------------------------------------------------
-#   make check    clang-tidy and cppcheck over our own sources (the compile
-#                 commands of both builds), then a bounded fuzz run
+#   make check    shellcheck over every shell script, clang-tidy and cppcheck
+#                 over our own sources (the compile commands of both builds),
+#                 a bounded fuzz run, then make reproducible
 #   make reproducible  builds the release twice, in two copies of the
 #                 source at different paths, and fails unless every byte agrees
 #   make fuzz     the fuzz run alone: FUZZ_SECONDS of libFuzzer on the readers,
@@ -176,9 +177,14 @@ MINGW_TIDY_ARGS = -extra-arg=--target=x86_64-w64-mingw32 $(patsubst %,-extra-arg
 CPPCHECK := cppcheck --enable=warning,performance,portability,style --std=c++17 --inline-suppr --quiet \
   --suppressions-list=cppcheck-suppressions.txt --library=googletest --library=cppcheck-afx.cfg --error-exitcode=1
 
-.PHONY: check check-configure tidy cppcheck fuzz reproducible
+.PHONY: check check-configure shellcheck tidy cppcheck fuzz reproducible
 
-check: tidy cppcheck fuzz reproducible
+check: shellcheck tidy cppcheck fuzz reproducible
+
+# -x: each script is read with wine-env.sh, which it sources (.shellcheckrc).
+SHELL_SCRIPTS := $(wildcard scripts/*.sh scripts/wine64/* tests/scripts/*.sh) cmake/wine-run.sh bench/run.sh .ci/run
+shellcheck: deps
+	shellcheck -x $(SHELL_SCRIPTS)
 
 reproducible: deps
 	@scripts/check-reproducible.sh

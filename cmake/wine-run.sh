@@ -4,6 +4,7 @@
 # `ctest` and add_test() run .exe files as if they were native.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=../scripts/wine-env.sh
 . "$here/../scripts/wine-env.sh"
 prefix=${OSPREL_TEST_WINEPREFIX:-$here/../build/wineprefix-tests}
 

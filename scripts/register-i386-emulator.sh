@@ -13,6 +13,7 @@
 # Exit status 0 when the loader runs (at the end), 1 when it cannot be made to,
 # with the reason.
 set -uo pipefail
+# shellcheck source=wine-env.sh
 . "$(dirname "$0")/wine-env.sh"
 emulator=${OSPREL_I386_EMULATOR:-/usr/bin/qemu-i386-static}
 name=qemu-i386

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the project's scripts (bash): how they all talk to Wine.
 #   wine_env PREFIX   exports WINEPREFIX (the folder's absolute path) and the
 #                     quiet Wine settings every script runs with: no debug
@@ -73,7 +74,7 @@ wait_until() {   # SECONDS COMMAND [ARGS...]
 server_running() {
   local id pid
   id=$(stat -L -c '%d %i' -- "$1" 2>/dev/null) || return 1
-  id=$(printf 'server-%x-%x' $id)
+  id=$(printf 'server-%x-%x' "${id% *}" "${id#* }")
   for pid in $(pgrep -u "$(id -u)" wineserver); do
     [ "$(basename "$(readlink "/proc/$pid/cwd")")" = "$id" ] && return 0
   done
@@ -113,7 +114,8 @@ wine32_runs() { [ -x "$wine32_loader" ] && timeout 60 "$wine32_loader" --version
 i386_handler() {   # [enabled|disabled]
   local entry
   for entry in "$binfmt_dir"/*; do
-    [ -f "$entry" ] && [ "${entry##*/}" != register ] && [ "${entry##*/}" != status ] || continue
+    case ${entry##*/} in register|status) continue ;; esac
+    [ -f "$entry" ] || continue
     grep -qx "${1:-enabled}" "$entry" && grep -qx "magic $i386_magic" "$entry" && { echo "$entry"; return 0; }
   done
   return 1
@@ -209,6 +211,6 @@ wine_takes_tmpdir() {
   # The server's folder this made for the empty prefix, and nothing else.
   forget_server "$scratch"
   rm -rf "$scratch"
-  [ $status -lt 124 ]   # not a time-out or a signal (SIGABRT: 134)
+  [ "$status" -lt 124 ]   # not a time-out or a signal (SIGABRT: 134)
 }
 if [ -n "${TMPDIR+set}" ] && ! wine_takes_tmpdir; then unset TMPDIR; fi

@@ -27,6 +27,7 @@
 # written before Wine makes anything there) is touched.
 # Any other folder is someone's own: it is refused, exit status 3, unchanged.
 set -euo pipefail
+# shellcheck source=wine-env.sh
 . "$(dirname "$0")/wine-env.sh"
 
 prefix=${1:?usage: wine-prefix.sh DIR}

@@ -17,6 +17,7 @@
 # Ctrl+C, TERM (a CI timeout), HUP and a normal end all stop the command, then
 # the servers as above, then the window manager and Xvfb.
 set -uo pipefail
+# shellcheck source=wine-env.sh
 . "$(dirname "$0")/wine-env.sh"
 
 prefixes=() window_manager=""
@@ -74,15 +75,12 @@ process_tree() {   # PID
 # seconds for that before it and the rest are killed.
 stop_command() {
   local tree
-  tree=$(process_tree "$command")
-  # shellcheck disable=SC2086 # one process id a word
-  kill -TERM -- "-$command" $tree 2>/dev/null
-  # shellcheck disable=SC2086
-  all_gone() { ! kill -0 $tree 2>/dev/null; }
-  wait_until 10 all_gone
-  # shellcheck disable=SC2086
-  kill -KILL -- "-$command" $tree 2>/dev/null
+  mapfile -t tree < <(process_tree "$command")
+  kill -TERM -- "-$command" "${tree[@]}" 2>/dev/null
+  wait_until 10 all_gone "${tree[@]}"
+  kill -KILL -- "-$command" "${tree[@]}" 2>/dev/null
 }
+all_gone() { ! kill -0 "$@" 2>/dev/null; }   # PID...
 stop_servers() {   # interrupted|ended
   local p
   for p in "${ours[@]}"; do
@@ -172,10 +170,14 @@ if [ -n "$window_manager" ]; then
 fi
 
 # In a process group of its own, so that all it started can be stopped at
-# once; the wait, unlike a command in the foreground, lets the traps run.
-closed env DISPLAY="$display" setsid "$@" &
-command=$!
-wait "$command"
-rc=$?
-command=""
-exit $rc
+# once; the wait, unlike a command in the foreground, lets the traps run. Its
+# status is the script's.
+run_command() {
+  local rc=0
+  closed env DISPLAY="$display" setsid "$@" &
+  command=$!
+  wait "$command" || rc=$?
+  command=""
+  return $rc
+}
+run_command "$@"
