@@ -22,6 +22,25 @@
 # and, below, which of Wine's two loaders the scripts start, and whether they
 # keep the caller's TMPDIR.
 
+# Where Debian installs Wine's two loaders (tests name a stand-in for the
+# 32-bit one: OSPREL_WINE32_LOADER), and a prefix's kind.
+wine32_loader=${OSPREL_WINE32_LOADER:-/usr/lib/wine/wine}
+wine64_loader=/usr/lib/wine/wine64
+
+# A made prefix's kind, win32 or win64: its registry's #arch line, or for a
+# prefix without one (older Wine wrote none), whether it holds a 64-bit
+# system's syswow64.
+prefix_arch() {   # DIR
+  local arch
+  arch=$(sed -n '1,5s/^#arch=//p' "$1/system.reg" 2>/dev/null)
+  [ -n "$arch" ] || { [ -d "$1/drive_c/windows/syswow64" ] && arch=win64 || arch=win32; }
+  echo "$arch"
+}
+
+# scripts/wine64/wine, which runs for every Wine program, takes only the above:
+# nothing below is defined or probed for it.
+[ -z "${wine_facts_only:-}" ] || return 0
+
 wine_env() {
   WINEPREFIX=$(realpath -m -- "$1")
   WINEDEBUG=${WINEDEBUG:--all}
@@ -45,16 +64,6 @@ forget_server() {   # PREFIX
   name=$(cat "$1/wineserver" 2>/dev/null) || return 0
   [[ $name =~ ^wine-[A-Za-z0-9]{6}$ ]] && [ -O "${TMPDIR:-/tmp}/$name" ] || return 0
   server_running "$1" || rm -rf "${TMPDIR:-/tmp}/${name:?}"
-}
-
-# A made prefix's kind, win32 or win64: its registry's #arch line, or for a
-# prefix without one (older Wine wrote none), whether it holds a 64-bit
-# system's syswow64.
-prefix_arch() {   # DIR
-  local arch
-  arch=$(sed -n '1,5s/^#arch=//p' "$1/system.reg" 2>/dev/null)
-  [ -n "$arch" ] || { [ -d "$1/drive_c/windows/syswow64" ] && arch=win64 || arch=win32; }
-  echo "$arch"
 }
 
 # Every wait of the scripts: COMMAND is tried every tenth of a second until it
@@ -98,25 +107,27 @@ server_running() {
 #   wine32_ready      whether 32-bit programs can run under Wine here;
 #                     where not, says why and what would help
 #   pe_64bit EXE      whether EXE is a 64-bit Windows program
-# Tests name stand-ins: OSPREL_WINE32_LOADER for the 32-bit loader and
-# OSPREL_BINFMT_DIR for the binfmt_misc folder.
-wine32_loader=${OSPREL_WINE32_LOADER:-/usr/lib/wine/wine}
-wine64_loader=/usr/lib/wine/wine64
+# Tests name a stand-in for the binfmt_misc folder: OSPREL_BINFMT_DIR.
 binfmt_dir=${OSPREL_BINFMT_DIR:-/proc/sys/fs/binfmt_misc}
-# The start of a 32-bit x86 Linux program's ELF header, as binfmt_misc shows
-# a handler's magic.
-i386_magic=7f454c4601010100000000000000000002000300
+# The start of a 32-bit x86 Linux program's ELF header (class, data, version;
+# type executable or shared object, machine 3) and the bits of it compared,
+# as binfmt_misc is told them: register-i386-emulator.sh registers them, and
+# a handler for i386 programs is one that shows this magic.
+i386_magic='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'
+# shellcheck disable=SC2034 # register-i386-emulator.sh registers it
+i386_mask='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
 
 wine32_runs() { [ -x "$wine32_loader" ] && timeout 60 "$wine32_loader" --version >/dev/null 2>&1; }
 
 # The enabled (or, asked so, disabled) handler for i386 programs, by the file
 # binfmt_misc shows it in.
 i386_handler() {   # [enabled|disabled]
-  local entry
+  local entry shown   # the magic as binfmt_misc shows it: in hexadecimal
+  shown=$(printf '%b' "$i386_magic" | od -An -v -tx1 | tr -d ' \n')
   for entry in "$binfmt_dir"/*; do
     case ${entry##*/} in register|status) continue ;; esac
     [ -f "$entry" ] || continue
-    grep -qx "${1:-enabled}" "$entry" && grep -qx "magic $i386_magic" "$entry" && { echo "$entry"; return 0; }
+    grep -qx "${1:-enabled}" "$entry" && grep -qx "magic $shown" "$entry" && { echo "$entry"; return 0; }
   done
   return 1
 }
