@@ -139,10 +139,13 @@ test-host: host asan
 
 # One test executable at a time: they share the prefix's registry and display.
 # Where Wine's 32-bit loader cannot run, the 32-bit program's tests fail with
-# the reason before any of them starts.
+# the reason before any of them starts. The tests' prefix (cmake/wine-run.sh
+# runs them in OSPREL_TEST_WINEPREFIX, else TEST_PREFIX) is handed to the
+# tests as the absolute path with-display.sh locks and stops the server of.
 WINE32_READY := bash -c ". scripts/wine-env.sh && wine32_ready"
 test-win: deps-wine32 $(ARCHES:%=%-tests)
-	@scripts/with-display.sh --prefix $(TEST_PREFIX) sh -c 'failed=""; \
+	@export OSPREL_TEST_WINEPREFIX="$$(realpath -m -- "$${OSPREL_TEST_WINEPREFIX:-$(TEST_PREFIX)}")"; \
+	scripts/with-display.sh --prefix "$$OSPREL_TEST_WINEPREFIX" sh -c 'failed=""; \
 	  for a in $(ARCHES); do echo "== Osprel $$a"; \
 	    { [ $$a != win32 ] || $(WINE32_READY); } && ctest --test-dir build/$$a-tests --output-on-failure || \
 	      failed="$$failed $$a"; \
