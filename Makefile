@@ -61,6 +61,10 @@ $(if $(and $(call goal,bench),$(value BENCH_RUNS)),$(call check_value,BENCH_RUNS
 $(if $(and $(call goal,bench),$(value BENCH_CPU)),$(call check_value,BENCH_CPU,$(ALLOWED_CPUS),one of the \
   CPUs this machine runs it on: $(ALLOWED_CPUS)))
 
+# How Wine's 32-bit loader runs, which scripts/wine-env.sh finds once and hands
+# down: found anew by each recipe, since the install step may change it.
+unexport OSPREL_WINE32
+
 .PHONY: all deps deps-program deps-wine32 build run screenshot dist host asan test test-host test-win clean $(ARCHES) $(ARCHES:%=%-tests)
 
 all: build

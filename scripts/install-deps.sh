@@ -283,6 +283,7 @@ install_group program "${program_packages[@]}"
 # the kernel cannot run it itself, and never registered where it can.
 if [ "$mode" = wine32 ]; then
   install_group wine32 "${wine32_packages[@]}"
+  unset OSPREL_WINE32   # a caller's, found before this install: found anew
   # shellcheck source=wine-env.sh
   . "$here/wine-env.sh"
   if [ "$wine32" = none ] && ! i386_handler >/dev/null; then

@@ -117,7 +117,17 @@ i386_magic='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\
 # shellcheck disable=SC2034 # register-i386-emulator.sh registers it
 i386_mask='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
 
-wine32_runs() { [ -x "$wine32_loader" ] && timeout 60 "$wine32_loader" --version >/dev/null 2>&1; }
+# Under the emulator (qemu-user) a 32-bit process's address space is the whole
+# 4 GB unless told otherwise, and Wine's 32-bit loader, which Debian builds
+# without its preloader, reserves all of it above 2 GB in 64 KB steps that
+# the emulator answers slowly: over a minute before any program runs. With
+# the space ending 16 MB above 2 GB (room for the stack, which the emulator
+# puts at its top), a 32-bit cmd.exe takes 4 s instead of 100. The probe
+# runs the loader with it too; the emulator alone reads it.
+qemu_reserved_va=${QEMU_RESERVED_VA:-0x81000000}
+wine32_runs() {
+  [ -x "$wine32_loader" ] && QEMU_RESERVED_VA=$qemu_reserved_va timeout 60 "$wine32_loader" --version >/dev/null 2>&1
+}
 
 # The enabled (or, asked so, disabled) handler for i386 programs, by the file
 # binfmt_misc shows it in.
@@ -185,15 +195,15 @@ pe_64bit() {
   [ "$(od -An -tx2 -j$((at + 4)) -N2 -- "$1" | tr -d ' ')" = 8664 ]
 }
 
-# Found once, when a script starts.
-wine32=$(wine32_state)
-# Under the emulator (qemu-user) a 32-bit process's address space is the whole
-# 4 GB unless told otherwise, and Wine's 32-bit loader, which Debian builds
-# without its preloader, reserves all of it above 2 GB in 64 KB steps that
-# the emulator answers slowly: over a minute before any program runs. With
-# the space ending 16 MB above 2 GB (room for the stack, which the emulator
-# puts at its top), a 32-bit cmd.exe takes 4 s instead of 100.
-if [ "$wine32" = emulated ]; then export QEMU_RESERVED_VA=${QEMU_RESERVED_VA:-0x81000000}; fi
+# Found once in a run and handed down: a script started by another takes the
+# state its caller found (OSPREL_WINE32). The Makefile hands none to its
+# recipes, since the install step may change it.
+case ${OSPREL_WINE32:-} in
+  native|emulated|none) wine32=$OSPREL_WINE32 ;;
+  *) wine32=$(wine32_state) ;;
+esac
+export OSPREL_WINE32=$wine32
+if [ "$wine32" = emulated ]; then export QEMU_RESERVED_VA=$qemu_reserved_va; fi
 # Only in place of Debian's own `wine`: a Wine or a wrapper the caller put
 # first on PATH is theirs.
 if [ -x "$wine64_loader" ] && [ "$wine32" != native ] && [ "$(command -v wine)" = /usr/bin/wine ]; then

@@ -12,6 +12,7 @@
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 work=$(mktemp -d) || exit 1
+unset OSPREL_WINE32   # a caller's state: each case finds its own
 trap 'rm -rf "$work"' EXIT
 
 # Stand-ins: a 32-bit loader that the kernel cannot run, one that runs, and a
