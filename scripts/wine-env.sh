@@ -11,7 +11,8 @@
 #   z_drive_ok        whether WINEPREFIX has that Z: drive (sandboxing tools
 #                     remove it, and Wine then cannot name Unix paths)
 #   project_prefix DIR  whether DIR is a prefix this project made: it carries
-#                     .osprel-made (.osprel-ready from older versions)
+#                     .osprel-made, or, made by a version before that marker,
+#                     .osprel-ready (which still marks a finished one)
 #   prefix_arch DIR   win32 or win64: the kind of the made prefix DIR
 #   forget_server DIR  removes the folder Wine's server kept in TMPDIR for
 #                     the prefix DIR, which is about to be deleted
@@ -207,11 +208,8 @@ if [ "$wine32" = emulated ]; then export QEMU_RESERVED_VA=$qemu_reserved_va; fi
 # Only in place of Debian's own `wine`: a Wine or a wrapper the caller put
 # first on PATH is theirs.
 if [ -x "$wine64_loader" ] && [ "$wine32" != native ] && [ "$(command -v wine)" = /usr/bin/wine ]; then
-  wine64_shims=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/wine64
-  case ":$PATH:" in
-    *":$wine64_shims:"*) ;;
-    *) export PATH="$wine64_shims:$PATH" ;;
-  esac
+  PATH="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/wine64:$PATH"
+  export PATH
 fi
 
 # ---- TMPDIR ------------------------------------------------------------------

@@ -152,7 +152,7 @@ run_unsaved() {
 run_joined() {
   local run _
   run & run=$!
-  for _ in $(seq 300); do server_running "$WINEPREFIX" && break; sleep 0.1; done
+  wait_until 30 server_running "$WINEPREFIX"
   start_user_program
   wait "$run"
 }
@@ -216,18 +216,20 @@ prepare_in() {
   return "$status"
 }
 # with-display.sh killed outright: its display and window manager end with it.
+display_up() { pgrep -P "$1" -x Xvfb >/dev/null && pgrep -P "$1" -x openbox >/dev/null; }   # PID
+none_of() { ! ps -p "$1" >/dev/null; }   # PID,...
 display_killed() {
-  local wd xvfb children listed command
+  local wd children listed command
   env -u DISPLAY "$root/scripts/with-display.sh" --window-manager sleep 60 </dev/null >/dev/null 2>&1 &
   wd=$!
-  for _ in $(seq 100); do xvfb=$(pgrep -P "$wd" -x Xvfb) && pgrep -P "$wd" -x openbox >/dev/null && break; sleep 0.1; done
-  [ -n "$xvfb" ] || { echo "no display started"; return 1; }
+  wait_until 10 display_up "$wd"
+  pgrep -P "$wd" -x Xvfb >/dev/null || { echo "no display started"; return 1; }
   mapfile -t children < <(pgrep -P "$wd" -x 'Xvfb|openbox')
   listed=$(IFS=,; echo "${children[*]}")
   command=$(pgrep -P "$wd" -x sleep)
   kill -KILL "$wd"
   [ -z "$command" ] || kill "$command"
-  for _ in $(seq 50); do ps -p "$listed" >/dev/null || { echo "display ended"; return 0; }; sleep 0.1; done
+  if wait_until 5 none_of "$listed"; then echo "display ended"; return 0; fi
   echo "left running: $(ps -o comm= -p "$listed" | tr '\n' ' ')"
   kill "${children[@]}" 2>/dev/null
   return 1
@@ -238,7 +240,7 @@ display_killed() {
 prepare_killed() {
   local made=$work/made-here free=""
   scripts/wine-prefix.sh "$made" >/dev/null 2>&1 &
-  for _ in $(seq 300); do server_running "$made" && break; sleep 0.1; done
+  wait_until 30 server_running "$made"
   kill -KILL $!
   wait $! 2>/dev/null   # the lock is free once the killed one is gone, not before
   flock -n "$made/.osprel-lock" true && free=1 || echo "the lock is held by what the killed one started"
