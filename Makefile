@@ -108,19 +108,17 @@ screenshot: win64
 
 # Signing and the winget manifest only when asked for (see the header). The
 # values reach make_dist.py byte for byte: make expands no $ in them
-# ($(value)), and they travel in the environment, where the shell parses
-# nothing of them ("$$DIST_..."); make_dist.py refuses what it cannot use.
-# make would expand them to export them as they are named (a $(shell ...)
-# in one would run): they are not exported.
+# ($(value)), and they travel in the environment as DIST_NAME, where the
+# shell parses nothing of them; a value that is set becomes NAME's option
+# (--sign-pkcs12=...), and make_dist.py refuses what it cannot use. Exported
+# as they are named, make would expand them (a $(shell ...) in one would run).
 DIST_VARIABLES := SIGN_PKCS12 SIGN_PASSWORD_FILE SIGN_TIMESTAMP_URL SIGN_TIMEOUT RELEASE_URL
 unexport $(DIST_VARIABLES)
 $(foreach v,$(DIST_VARIABLES),$(eval dist: export DIST_$(v) := $$(value $(v))))
-dist_option = $(if $(value $(1)),--$(2)="$$DIST_$(1)")
-DIST_OPTIONS = $(call dist_option,SIGN_PKCS12,sign-pkcs12) $(call dist_option,SIGN_PASSWORD_FILE,sign-password-file) \
-  $(call dist_option,SIGN_TIMESTAMP_URL,sign-timestamp-url) $(call dist_option,SIGN_TIMEOUT,sign-timeout) \
-  $(call dist_option,RELEASE_URL,release-url)
 dist: build
-	@dist/make_dist.py build/dist build/win64/Osprel.exe build/win32/Osprel.exe $(strip $(DIST_OPTIONS))
+	@set -- build/dist build/win64/Osprel.exe build/win32/Osprel.exe; for v in $(DIST_VARIABLES); do \
+	  eval "value=\$$DIST_$$v"; [ -z "$$value" ] || set -- "$$@" "--$$(echo $$v | tr 'A-Z_' 'a-z-')=$$value"; \
+	done; dist/make_dist.py "$$@"
 
 host: deps
 	@cmake --preset host >/dev/null
