@@ -274,6 +274,7 @@ interrupted_while_made() {
   local tree=$work/tree-interrupted run
   local made=$tree/build/wineprefix-run
   mkdir -p "$tree/build" && ln -sfn "$root/scripts" "$tree/scripts" || return
+  rm -f "$work/shot.png"   # an earlier case's picture
   in_own_group env -u DISPLAY -u WINEPREFIX "$tree/scripts/run.sh" "$exe" --screenshot "$work/shot.png" &
   run=$!
   wait_until 120 server_running "$made" || echo "no prefix was being made"
