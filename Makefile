@@ -61,6 +61,10 @@ $(if $(and $(call goal,bench),$(value BENCH_RUNS)),$(call check_value,BENCH_RUNS
 $(if $(and $(call goal,bench),$(value BENCH_CPU)),$(call check_value,BENCH_CPU,$(ALLOWED_CPUS),one of the \
   CPUs this machine runs it on: $(ALLOWED_CPUS)))
 
+# How Wine's 32-bit loader runs, which scripts/wine-env.sh finds once and hands
+# down: found anew by each recipe, since the install step may change it.
+unexport OSPREL_WINE32
+
 .PHONY: all deps deps-program deps-wine32 build run screenshot dist host asan test test-host test-win clean $(ARCHES) $(ARCHES:%=%-tests)
 
 all: build
@@ -104,19 +108,17 @@ screenshot: win64
 
 # Signing and the winget manifest only when asked for (see the header). The
 # values reach make_dist.py byte for byte: make expands no $ in them
-# ($(value)), and they travel in the environment, where the shell parses
-# nothing of them ("$$DIST_..."); make_dist.py refuses what it cannot use.
-# make would expand them to export them as they are named (a $(shell ...)
-# in one would run): they are not exported.
+# ($(value)), and they travel in the environment as DIST_NAME, where the
+# shell parses nothing of them; a value that is set becomes NAME's option
+# (--sign-pkcs12=...), and make_dist.py refuses what it cannot use. Exported
+# as they are named, make would expand them (a $(shell ...) in one would run).
 DIST_VARIABLES := SIGN_PKCS12 SIGN_PASSWORD_FILE SIGN_TIMESTAMP_URL SIGN_TIMEOUT RELEASE_URL
 unexport $(DIST_VARIABLES)
 $(foreach v,$(DIST_VARIABLES),$(eval dist: export DIST_$(v) := $$(value $(v))))
-dist_option = $(if $(value $(1)),--$(2)="$$DIST_$(1)")
-DIST_OPTIONS = $(call dist_option,SIGN_PKCS12,sign-pkcs12) $(call dist_option,SIGN_PASSWORD_FILE,sign-password-file) \
-  $(call dist_option,SIGN_TIMESTAMP_URL,sign-timestamp-url) $(call dist_option,SIGN_TIMEOUT,sign-timeout) \
-  $(call dist_option,RELEASE_URL,release-url)
 dist: build
-	@dist/make_dist.py build/dist build/win64/Osprel.exe build/win32/Osprel.exe $(strip $(DIST_OPTIONS))
+	@set -- build/dist build/win64/Osprel.exe build/win32/Osprel.exe; for v in $(DIST_VARIABLES); do \
+	  eval "value=\$$DIST_$$v"; [ -z "$$value" ] || set -- "$$@" "--$$(echo $$v | tr 'A-Z_' 'a-z-')=$$value"; \
+	done; dist/make_dist.py "$$@"
 
 host: deps
 	@cmake --preset host >/dev/null
@@ -139,10 +141,13 @@ test-host: host asan
 
 # One test executable at a time: they share the prefix's registry and display.
 # Where Wine's 32-bit loader cannot run, the 32-bit program's tests fail with
-# the reason before any of them starts.
+# the reason before any of them starts. The tests' prefix (cmake/wine-run.sh
+# runs them in OSPREL_TEST_WINEPREFIX, else TEST_PREFIX) is handed to the
+# tests as the absolute path with-display.sh locks and stops the server of.
 WINE32_READY := bash -c ". scripts/wine-env.sh && wine32_ready"
 test-win: deps-wine32 $(ARCHES:%=%-tests)
-	@scripts/with-display.sh --prefix $(TEST_PREFIX) sh -c 'failed=""; \
+	@export OSPREL_TEST_WINEPREFIX="$$(realpath -m -- "$${OSPREL_TEST_WINEPREFIX:-$(TEST_PREFIX)}")"; \
+	scripts/with-display.sh --prefix "$$OSPREL_TEST_WINEPREFIX" sh -c 'failed=""; \
 	  for a in $(ARCHES); do echo "== Osprel $$a"; \
 	    { [ $$a != win32 ] || $(WINE32_READY); } && ctest --test-dir build/$$a-tests --output-on-failure || \
 	      failed="$$failed $$a"; \
@@ -156,8 +161,9 @@ clean:
 	rm -rf build
 
 # ---- Checks beyond the tests ------------------------------------------------
-#   make check    clang-tidy and cppcheck over our own sources (the compile
-#                 commands of both builds), then a bounded fuzz run
+#   make check    shellcheck over every shell script, clang-tidy and cppcheck
+#                 over our own sources (the compile commands of both builds),
+#                 a bounded fuzz run, then make reproducible
 #   make reproducible  builds the release twice, in two copies of the
 #                 source at different paths, and fails unless every byte agrees
 #   make fuzz     the fuzz run alone: FUZZ_SECONDS of libFuzzer on the readers,
@@ -176,9 +182,14 @@ MINGW_TIDY_ARGS = -extra-arg=--target=x86_64-w64-mingw32 $(patsubst %,-extra-arg
 CPPCHECK := cppcheck --enable=warning,performance,portability,style --std=c++17 --inline-suppr --quiet \
   --suppressions-list=cppcheck-suppressions.txt --library=googletest --library=cppcheck-afx.cfg --error-exitcode=1
 
-.PHONY: check check-configure tidy cppcheck fuzz reproducible
+.PHONY: check check-configure shellcheck tidy cppcheck fuzz reproducible
 
-check: tidy cppcheck fuzz reproducible
+check: shellcheck tidy cppcheck fuzz reproducible
+
+# -x: each script is read with wine-env.sh, which it sources (.shellcheckrc).
+SHELL_SCRIPTS := $(wildcard scripts/*.sh scripts/wine64/* tests/scripts/*.sh) cmake/wine-run.sh bench/run.sh .ci/run
+shellcheck: deps
+	shellcheck -x $(SHELL_SCRIPTS)
 
 reproducible: deps
 	@scripts/check-reproducible.sh

@@ -13,6 +13,7 @@
 #   BENCH_CPU       the CPU Wine runs on      (0)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=../scripts/wine-env.sh
 . "$root/scripts/wine-env.sh"
 wine32_ready || exit 1   # the bench runs the 32-bit program too
 prefix=$(realpath -m -- "${BENCH_PREFIX:-$root/build/wineprefix-bench}")

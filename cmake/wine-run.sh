@@ -4,7 +4,9 @@
 # `ctest` and add_test() run .exe files as if they were native.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=../scripts/wine-env.sh
 . "$here/../scripts/wine-env.sh"
+# The Makefile's TEST_PREFIX where none is named (ctest run by hand).
 prefix=${OSPREL_TEST_WINEPREFIX:-$here/../build/wineprefix-tests}
 
 # A 32-bit test program needs Wine's 32-bit loader: where it cannot run here,

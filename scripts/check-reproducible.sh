@@ -27,8 +27,8 @@ copy_and_build "$work/second-copy-with-a-longer-path"
 first=$work/a/build/dist
 second=$work/second-copy-with-a-longer-path/build/dist
 status=0
-for file in x64/Osprel.exe x86/Osprel.exe Osprel-*.zip SHA256SUMS; do
-  name=$(cd "$first" && echo $file)
+for file in "$first"/x64/Osprel.exe "$first"/x86/Osprel.exe "$first"/Osprel-*.zip "$first"/SHA256SUMS; do
+  name=${file#"$first"/}
   if cmp -s "$first/$name" "$second/$name"; then
     echo "same: $name"
   else

@@ -61,7 +61,7 @@ test_packages=(
   # GoogleTest needs std::mutex, which only the -posix thread model has.
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
   libgtest-dev googletest libbenchmark-dev               # tests, both sides; benchmarks
-  clang "libclang-rt-$clang_version-dev" clang-tidy cppcheck   # make check: fuzzer, static analysis
+  clang "libclang-rt-$clang_version-dev" clang-tidy cppcheck shellcheck   # make check: fuzzer, static analysis
   osslsigncode openssl python3-yaml                      # signed releases, the manifest's test
   python3-pefile                                         # the PE checks and the bench read programs with it
 )
@@ -283,6 +283,8 @@ install_group program "${program_packages[@]}"
 # the kernel cannot run it itself, and never registered where it can.
 if [ "$mode" = wine32 ]; then
   install_group wine32 "${wine32_packages[@]}"
+  unset OSPREL_WINE32   # a caller's, found before this install: found anew
+  # shellcheck source=wine-env.sh
   . "$here/wine-env.sh"
   if [ "$wine32" = none ] && ! i386_handler >/dev/null; then
     install_group emulator "${emulator_packages[@]}"

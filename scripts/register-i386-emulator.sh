@@ -13,13 +13,10 @@
 # Exit status 0 when the loader runs (at the end), 1 when it cannot be made to,
 # with the reason.
 set -uo pipefail
+# shellcheck source=wine-env.sh
 . "$(dirname "$0")/wine-env.sh"
 emulator=${OSPREL_I386_EMULATOR:-/usr/bin/qemu-i386-static}
 name=qemu-i386
-# The ELF header of a 32-bit x86 program (class, data, version; type
-# executable or shared object, machine 3), as binfmt_misc matches it.
-magic='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'
-mask='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
 
 say() { echo "register-i386-emulator.sh: $*" >&2; }
 
@@ -39,7 +36,7 @@ fi
 
 echo "This machine's kernel runs no 32-bit Linux programs: registering $emulator for them" \
      "(binfmt_misc, $binfmt_dir/$name), so that Wine's 32-bit loader runs through it"
-if ! printf ':%s:M::%s:%s:%s:F' "$name" "$magic" "$mask" "$emulator" >"$binfmt_dir/register"; then
+if ! printf ':%s:M::%s:%s:%s:F' "$name" "$i386_magic" "$i386_mask" "$emulator" >"$binfmt_dir/register"; then
   say "binfmt_misc refused the registration"
   exit 1
 fi

@@ -23,6 +23,7 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
+# shellcheck source=wine-env.sh
 . "$here/wine-env.sh"
 
 usage="usage: run.sh EXE [--screenshot PNG] [--dpi N] [--long-values] [--names]"

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the project's scripts (bash): how they all talk to Wine.
 #   wine_env PREFIX   exports WINEPREFIX (the folder's absolute path) and the
 #                     quiet Wine settings every script runs with: no debug
@@ -10,7 +11,8 @@
 #   z_drive_ok        whether WINEPREFIX has that Z: drive (sandboxing tools
 #                     remove it, and Wine then cannot name Unix paths)
 #   project_prefix DIR  whether DIR is a prefix this project made: it carries
-#                     .osprel-made (.osprel-ready from older versions)
+#                     .osprel-made, or, made by a version before that marker,
+#                     .osprel-ready (which still marks a finished one)
 #   prefix_arch DIR   win32 or win64: the kind of the made prefix DIR
 #   forget_server DIR  removes the folder Wine's server kept in TMPDIR for
 #                     the prefix DIR, which is about to be deleted
@@ -20,6 +22,25 @@
 #                     most SECONDS
 # and, below, which of Wine's two loaders the scripts start, and whether they
 # keep the caller's TMPDIR.
+
+# Where Debian installs Wine's two loaders (tests name a stand-in for the
+# 32-bit one: OSPREL_WINE32_LOADER), and a prefix's kind.
+wine32_loader=${OSPREL_WINE32_LOADER:-/usr/lib/wine/wine}
+wine64_loader=/usr/lib/wine/wine64
+
+# A made prefix's kind, win32 or win64: its registry's #arch line, or for a
+# prefix without one (older Wine wrote none), whether it holds a 64-bit
+# system's syswow64.
+prefix_arch() {   # DIR
+  local arch
+  arch=$(sed -n '1,5s/^#arch=//p' "$1/system.reg" 2>/dev/null)
+  [ -n "$arch" ] || { [ -d "$1/drive_c/windows/syswow64" ] && arch=win64 || arch=win32; }
+  echo "$arch"
+}
+
+# scripts/wine64/wine, which runs for every Wine program, takes only the above:
+# nothing below is defined or probed for it.
+[ -z "${wine_facts_only:-}" ] || return 0
 
 wine_env() {
   WINEPREFIX=$(realpath -m -- "$1")
@@ -53,16 +74,6 @@ no_server_in() {   # DIR
   done
 }
 
-# A made prefix's kind, win32 or win64: its registry's #arch line, or for a
-# prefix without one (older Wine wrote none), whether it holds a 64-bit
-# system's syswow64.
-prefix_arch() {   # DIR
-  local arch
-  arch=$(sed -n '1,5s/^#arch=//p' "$1/system.reg" 2>/dev/null)
-  [ -n "$arch" ] || { [ -d "$1/drive_c/windows/syswow64" ] && arch=win64 || arch=win32; }
-  echo "$arch"
-}
-
 # Every wait of the scripts: COMMAND is tried every tenth of a second until it
 # succeeds (status 0) or SECONDS have passed (status 1): the caller says what
 # it waited for.
@@ -80,7 +91,7 @@ wait_until() {   # SECONDS COMMAND [ARGS...]
 server_running() {
   local id pid
   id=$(stat -L -c '%d %i' -- "$1" 2>/dev/null) || return 1
-  id=$(printf 'server-%x-%x' $id)
+  id=$(printf 'server-%x-%x' "${id% *}" "${id#* }")
   for pid in $(pgrep -u "$(id -u)" wineserver); do
     [ "$(basename "$(readlink "/proc/$pid/cwd")")" = "$id" ] && return 0
   done
@@ -104,24 +115,37 @@ server_running() {
 #   wine32_ready      whether 32-bit programs can run under Wine here;
 #                     where not, says why and what would help
 #   pe_64bit EXE      whether EXE is a 64-bit Windows program
-# Tests name stand-ins: OSPREL_WINE32_LOADER for the 32-bit loader and
-# OSPREL_BINFMT_DIR for the binfmt_misc folder.
-wine32_loader=${OSPREL_WINE32_LOADER:-/usr/lib/wine/wine}
-wine64_loader=/usr/lib/wine/wine64
+# Tests name a stand-in for the binfmt_misc folder: OSPREL_BINFMT_DIR.
 binfmt_dir=${OSPREL_BINFMT_DIR:-/proc/sys/fs/binfmt_misc}
-# The start of a 32-bit x86 Linux program's ELF header, as binfmt_misc shows
-# a handler's magic.
-i386_magic=7f454c4601010100000000000000000002000300
+# The start of a 32-bit x86 Linux program's ELF header (class, data, version;
+# type executable or shared object, machine 3) and the bits of it compared,
+# as binfmt_misc is told them: register-i386-emulator.sh registers them, and
+# a handler for i386 programs is one that shows this magic.
+i386_magic='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'
+# shellcheck disable=SC2034 # register-i386-emulator.sh registers it
+i386_mask='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
 
-wine32_runs() { [ -x "$wine32_loader" ] && timeout 60 "$wine32_loader" --version >/dev/null 2>&1; }
+# Under the emulator (qemu-user) a 32-bit process's address space is the whole
+# 4 GB unless told otherwise, and Wine's 32-bit loader, which Debian builds
+# without its preloader, reserves all of it above 2 GB in 64 KB steps that
+# the emulator answers slowly: over a minute before any program runs. With
+# the space ending 16 MB above 2 GB (room for the stack, which the emulator
+# puts at its top), a 32-bit cmd.exe takes 4 s instead of 100. The probe
+# runs the loader with it too; the emulator alone reads it.
+qemu_reserved_va=${QEMU_RESERVED_VA:-0x81000000}
+wine32_runs() {
+  [ -x "$wine32_loader" ] && QEMU_RESERVED_VA=$qemu_reserved_va timeout 60 "$wine32_loader" --version >/dev/null 2>&1
+}
 
 # The enabled (or, asked so, disabled) handler for i386 programs, by the file
 # binfmt_misc shows it in.
 i386_handler() {   # [enabled|disabled]
-  local entry
+  local entry shown   # the magic as binfmt_misc shows it: in hexadecimal
+  shown=$(printf '%b' "$i386_magic" | od -An -v -tx1 | tr -d ' \n')
   for entry in "$binfmt_dir"/*; do
-    [ -f "$entry" ] && [ "${entry##*/}" != register ] && [ "${entry##*/}" != status ] || continue
-    grep -qx "${1:-enabled}" "$entry" && grep -qx "magic $i386_magic" "$entry" && { echo "$entry"; return 0; }
+    case ${entry##*/} in register|status) continue ;; esac
+    [ -f "$entry" ] || continue
+    grep -qx "${1:-enabled}" "$entry" && grep -qx "magic $shown" "$entry" && { echo "$entry"; return 0; }
   done
   return 1
 }
@@ -179,23 +203,20 @@ pe_64bit() {
   [ "$(od -An -tx2 -j$((at + 4)) -N2 -- "$1" | tr -d ' ')" = 8664 ]
 }
 
-# Found once, when a script starts.
-wine32=$(wine32_state)
-# Under the emulator (qemu-user) a 32-bit process's address space is the whole
-# 4 GB unless told otherwise, and Wine's 32-bit loader, which Debian builds
-# without its preloader, reserves all of it above 2 GB in 64 KB steps that
-# the emulator answers slowly: over a minute before any program runs. With
-# the space ending 16 MB above 2 GB (room for the stack, which the emulator
-# puts at its top), a 32-bit cmd.exe takes 4 s instead of 100.
-if [ "$wine32" = emulated ]; then export QEMU_RESERVED_VA=${QEMU_RESERVED_VA:-0x81000000}; fi
+# Found once in a run and handed down: a script started by another takes the
+# state its caller found (OSPREL_WINE32). The Makefile hands none to its
+# recipes, since the install step may change it.
+case ${OSPREL_WINE32:-} in
+  native|emulated|none) wine32=$OSPREL_WINE32 ;;
+  *) wine32=$(wine32_state) ;;
+esac
+export OSPREL_WINE32=$wine32
+if [ "$wine32" = emulated ]; then export QEMU_RESERVED_VA=$qemu_reserved_va; fi
 # Only in place of Debian's own `wine`: a Wine or a wrapper the caller put
 # first on PATH is theirs.
 if [ -x "$wine64_loader" ] && [ "$wine32" != native ] && [ "$(command -v wine)" = /usr/bin/wine ]; then
-  wine64_shims=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/wine64
-  case ":$PATH:" in
-    *":$wine64_shims:"*) ;;
-    *) export PATH="$wine64_shims:$PATH" ;;
-  esac
+  PATH="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/wine64:$PATH"
+  export PATH
 fi
 
 # ---- TMPDIR ------------------------------------------------------------------
@@ -216,6 +237,6 @@ wine_takes_tmpdir() {
   # The server's folder this made for the empty prefix, and nothing else.
   forget_server "$scratch"
   rm -rf "$scratch"
-  [ $status -lt 124 ]   # not a time-out or a signal (SIGABRT: 134)
+  [ "$status" -lt 124 ]   # not a time-out or a signal (SIGABRT: 134)
 }
 if [ -n "${TMPDIR+set}" ] && ! wine_takes_tmpdir; then unset TMPDIR; fi

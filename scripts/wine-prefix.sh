@@ -24,9 +24,11 @@
 #  - Wine's own words are shown when it cannot make the prefix.
 # All of this writes into the prefix, and making one anew empties it first, so
 # only a folder that is absent, empty, or marked as made here (.osprel-made,
-# written before Wine makes anything there) is touched.
+# written once the lock is held, before Wine makes anything there) is touched;
+# .osprel-ready marks a finished one.
 # Any other folder is someone's own: it is refused, exit status 3, unchanged.
 set -euo pipefail
+# shellcheck source=wine-env.sh
 . "$(dirname "$0")/wine-env.sh"
 
 prefix=${1:?usage: wine-prefix.sh DIR}

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs a command with an X display: the caller's own when DISPLAY is set,
 # otherwise a private Xvfb started for the command and stopped after it.
-#   with-display.sh [--prefix WINEPREFIX]... [--window-manager] COMMAND [ARGS...]
+#   with-display.sh [--prefix WINEPREFIX] [--window-manager] COMMAND [ARGS...]
 # --window-manager also starts a window manager (openbox) on the private
 # display, which gives windows a caption and the focus as on a desktop.
 # A named prefix whose Wine server was not running before is the command's:
@@ -10,19 +10,20 @@
 # still runs then serves programs the command did not start: in a prefix this
 # project made it is stopped, in anyone else's it is left running. A server
 # that was running before is someone else's and is never stopped.
-# One command at a time per named prefix: every program of a prefix's server
+# One command at a time in the named prefix: every program of a prefix's server
 # is on one Wine desktop, and a second run would find the first one's
 # windows. The lock is on the prefix's folder (nothing is written there),
 # held by this script alone, never by the Wine server, which may outlive it.
 # Ctrl+C, TERM (a CI timeout), HUP and a normal end all stop the command, then
-# the servers as above, then the window manager and Xvfb.
+# the server as above, then the window manager and Xvfb.
 set -uo pipefail
+# shellcheck source=wine-env.sh
 . "$(dirname "$0")/wine-env.sh"
 
-prefixes=() window_manager=""
+prefix="" window_manager=""
 while :; do
   case ${1:-} in
-    --prefix) prefixes+=("$2"); shift 2 ;;
+    --prefix) prefix=$2; shift 2 ;;
     --window-manager) window_manager=1; shift ;;
     *) break ;;
   esac
@@ -32,29 +33,25 @@ if [ -n "${DISPLAY:-}" ]; then
   exec "$@"
 fi
 
-locks=()
-for p in "${prefixes[@]}"; do
-  [ -d "$p" ] || continue
-  exec {fd}<"$p"
-  locks+=("$fd")
-  if ! flock -w 120 "$fd"; then
-    echo "with-display.sh: another run in $p did not end within two minutes" >&2
+lock=""
+if [ -d "$prefix" ]; then
+  exec {lock}<"$prefix"
+  if ! flock -w 120 "$lock"; then
+    echo "with-display.sh: another run in $prefix did not end within two minutes" >&2
     exit 75
   fi
-done
-# The commands below get none of the locks' descriptors. Only ever started in
-# the background: the job's own shell closes them and becomes the command.
-closed() { local fd; for fd in "${locks[@]}"; do exec {fd}<&-; done; exec "$@"; }
+fi
+# The commands below do not get the lock's descriptor. Only ever started in
+# the background: the job's own shell closes it and becomes the command.
+closed() { [ -z "$lock" ] || exec {lock}<&-; exec "$@"; }
 
-ours=()
-for p in "${prefixes[@]}"; do
-  if server_running "$p"; then
-    echo "with-display.sh: a Wine server already runs for $p; it is left running, with its" \
-         "programs (a server whose first program had no display gives none to later ones)" >&2
-  else
-    ours+=("$(realpath -m -- "$p")")
-  fi
-done
+ours=""   # the prefix, where its server is this run's
+if [ -n "$prefix" ] && server_running "$prefix"; then
+  echo "with-display.sh: a Wine server already runs for $prefix; it is left running, with its" \
+       "programs (a server whose first program had no display gives none to later ones)" >&2
+elif [ -n "$prefix" ]; then
+  ours=$(realpath -m -- "$prefix")
+fi
 
 xvfb="" wm="" command=""
 # The display's number file and the window manager's settings. A TMPDIR that
@@ -74,32 +71,26 @@ process_tree() {   # PID
 # seconds for that before it and the rest are killed.
 stop_command() {
   local tree
-  tree=$(process_tree "$command")
-  # shellcheck disable=SC2086 # one process id a word
-  kill -TERM -- "-$command" $tree 2>/dev/null
-  # shellcheck disable=SC2086
-  all_gone() { ! kill -0 $tree 2>/dev/null; }
-  wait_until 10 all_gone
-  # shellcheck disable=SC2086
-  kill -KILL -- "-$command" $tree 2>/dev/null
+  mapfile -t tree < <(process_tree "$command")
+  kill -TERM -- "-$command" "${tree[@]}" 2>/dev/null
+  wait_until 10 all_gone "${tree[@]}"
+  kill -KILL -- "-$command" "${tree[@]}" 2>/dev/null
 }
-stop_servers() {   # interrupted|ended
-  local p
-  for p in "${ours[@]}"; do
-    [ -d "$p" ] || continue
-    # Wine's own services end a few seconds after the last program; an
-    # interrupted run's project prefix is not waited for.
-    if [ "$1" = ended ] || ! project_prefix "$p"; then
-      WINEPREFIX=$p timeout 15 wineserver -w >/dev/null 2>&1 && continue
-    fi
-    server_running "$p" || continue
-    if project_prefix "$p"; then
-      WINEPREFIX=$p wineserver -k >/dev/null 2>&1
-    else
-      echo "with-display.sh: the Wine server of $p serves programs this run did not start;" \
-           "it is left running" >&2
-    fi
-  done
+all_gone() { ! kill -0 "$@" 2>/dev/null; }   # PID...
+stop_server() {   # interrupted|ended
+  [ -n "$ours" ] && [ -d "$ours" ] || return 0
+  # Wine's own services end a few seconds after the last program; an
+  # interrupted run's project prefix is not waited for.
+  if [ "$1" = ended ] || ! project_prefix "$ours"; then
+    WINEPREFIX=$ours timeout 15 wineserver -w >/dev/null 2>&1 && return 0
+  fi
+  server_running "$ours" || return 0
+  if project_prefix "$ours"; then
+    WINEPREFIX=$ours wineserver -k >/dev/null 2>&1
+  else
+    echo "with-display.sh: the Wine server of $ours serves programs this run did not start;" \
+         "it is left running" >&2
+  fi
 }
 finish() {
   local rc=$? how=ended
@@ -108,7 +99,7 @@ finish() {
     how=interrupted
     stop_command
   fi
-  stop_servers "$how"
+  stop_server "$how"
   [ -z "$wm" ] || { kill "$wm" 2>/dev/null; wait "$wm" 2>/dev/null; }
   [ -z "$xvfb" ] || { kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null; }
   rm -rf "$scratch"
@@ -160,22 +151,25 @@ if [ -n "$window_manager" ]; then
   closed setpriv --pdeathsig TERM env DISPLAY="$display" XDG_CACHE_HOME="$scratch" XDG_CONFIG_HOME="$scratch" \
     openbox --sm-disable >"$wm_log" 2>&1 &
   wm=$!
-  # It shows within a second; on a busy machine it may take longer.
-  managed() {
-    DISPLAY=$display timeout 5 xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' ||
-      { kill -0 "$wm" 2>/dev/null || return 0; false; }
+  # It shows within a second; on a busy machine it may take longer. The wait
+  # ends early where it ended.
+  shown_or_ended() {
+    ! kill -0 "$wm" 2>/dev/null ||
+      DISPLAY=$display timeout 5 xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'
   }
-  if ! wait_until 30 managed || ! kill -0 "$wm" 2>/dev/null; then
-    kill -0 "$wm" 2>/dev/null && ended="it did not show within 30 s" || ended="it ended"
-    not_started "the window manager (openbox)" "$ended"
-  fi
+  wait_until 30 shown_or_ended || not_started "the window manager (openbox)" "it did not show within 30 s"
+  kill -0 "$wm" 2>/dev/null || not_started "the window manager (openbox)" "it ended"
 fi
 
 # In a process group of its own, so that all it started can be stopped at
-# once; the wait, unlike a command in the foreground, lets the traps run.
-closed env DISPLAY="$display" setsid "$@" &
-command=$!
-wait "$command"
-rc=$?
-command=""
-exit $rc
+# once; the wait, unlike a command in the foreground, lets the traps run. Its
+# status is the script's.
+run_command() {
+  local rc=0
+  closed env DISPLAY="$display" setsid "$@" &
+  command=$!
+  wait "$command" || rc=$?
+  command=""
+  return $rc
+}
+run_command "$@"

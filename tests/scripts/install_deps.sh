@@ -176,7 +176,7 @@ prepare_case() {   # MACHINE USER UPDATES INSTALL
   [ "$2" = sudo ] || fake=$work/fake-without-sudo
 }
 run_step() {   # MODE
-  exec env -u FAKE_UID PATH="$fake:$work/system" TMPDIR="$work/tmp" OSPREL_WINE32_LOADER="$work/loader" \
+  exec env -u FAKE_UID -u OSPREL_WINE32 PATH="$fake:$work/system" TMPDIR="$work/tmp" OSPREL_WINE32_LOADER="$work/loader" \
     OSPREL_BINFMT_DIR="$work/binfmt" "$root/scripts/install-deps.sh" "$1" </dev/null
 }
 cp -a "$work/fake" "$work/fake-without-sudo" && rm "$work/fake-without-sudo/sudo"

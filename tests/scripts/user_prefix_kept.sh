@@ -10,6 +10,7 @@
 # With TEXT only the cases whose names hold it.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
+# shellcheck source=../../scripts/wine-env.sh
 . "$root/scripts/wine-env.sh"
 exe=$(realpath "${1:?usage: user_prefix_kept.sh OSPREL_EXE [TEXT]}") only=${2:-}
 # The user's programs draw on a display of their own: the caller's, or one for this test.
@@ -30,7 +31,7 @@ callers_before=$(listing "$callers")
 user_programs=$work/user-programs
 cleanup() {
   local p
-  for p in $(cat "$user_programs" 2>/dev/null); do kill "$p" 2>/dev/null; done
+  while read -r p; do kill "$p" 2>/dev/null; done < <(cat "$user_programs" 2>/dev/null)
   while read -r p; do
     WINEPREFIX=$p timeout 20 wineserver -k 2>/dev/null
     forget_server "$p"
@@ -146,20 +147,20 @@ run_unsaved() {
   mv "$WINEPREFIX/system.reg" "$work/system.reg.unsaved"
   run; got=$?
   mv "$work/system.reg.unsaved" "$WINEPREFIX/system.reg"
-  return $got
+  return "$got"
 }
 run_joined() {
   local run _
   run & run=$!
   wait_until 30 server_running "$WINEPREFIX"
   start_user_program
-  wait $run
+  wait "$run"
 }
 run_twice() {
   local first status
   run & first=$!
   run --screenshot "$work/shot2.png"; status=$?
-  wait $first && return $status
+  wait "$first" && return "$status"
 }
 # The pictures' values go into a prefix of their own, never into the plain
 # run's: the user's prefix, made into one of the project's as wine-prefix.sh
@@ -181,6 +182,7 @@ long_values() {
 }
 # Wine's show_rows.exe cannot start: what Wine said, and why the run ends.
 run_show_rows_fails() {
+  # shellcheck disable=SC2016 # the stand-in's own text: its shell expands it
   mkdir -p "$work/shim" &&
     printf '#!/bin/sh\ncase "$*" in *show_rows.exe*) echo "wine: Bad EXE format for $1." >&2; exit 1 ;; esac\nexec %s "$@"\n' \
       "$(command -v wine)" >"$work/shim/wine" &&
@@ -202,7 +204,7 @@ on_full_disk() {   # COMMAND...
   "$@" "$full"
   status=$?
   umount "$full"
-  return $status
+  return "$status"
 }
 run_tmpdir_full() { on_full_disk run_in_tmpdir; }
 run_in_tmpdir() { TMPDIR=$1 run; }
@@ -210,28 +212,29 @@ prepare_full() { on_full_disk prepare_in; }
 prepare_in() {
   local status=0
   timeout 60 scripts/wine-prefix.sh "$1/prefix" || status=$?
-  echo "left in the prefix: [$(ls -A "$1/prefix" | tr '\n' ' ')]"
-  return $status
+  echo "left in the prefix: [$(find "$1/prefix" -mindepth 1 -maxdepth 1 -printf '%f\n' | sort | tr '\n' ' ')]"
+  return "$status"
 }
 # with-display.sh killed outright: its display and window manager end with it.
+display_up() { pgrep -P "$1" -x Xvfb >/dev/null && pgrep -P "$1" -x openbox >/dev/null; }   # PID
+none_of() { ! ps -p "$1" >/dev/null; }   # PID,...
 display_killed() {
-  local wd xvfb
+  local wd children listed command
   # Its own TMPDIR: killed, it cannot remove its files there.
   mkdir -p "$work/tmp-killed" || return
   TMPDIR=$work/tmp-killed env -u DISPLAY "$root/scripts/with-display.sh" --window-manager sleep 60 \
     </dev/null >/dev/null 2>&1 &
   wd=$!
-  started() { pgrep -P $wd -x sleep >/dev/null; }   # the command runs once both show
-  wait_until 60 started || { echo "no display started"; return 1; }
-  local children command
-  children=$(pgrep -P $wd -d ' ' -x 'Xvfb|openbox')
-  command=$(pgrep -P $wd -x sleep)
-  kill -KILL $wd
-  kill "$command"
-  ended() { ! ps -p "${children// /,}" >/dev/null; }
-  wait_until 10 ended && { echo "display ended"; return 0; }
-  echo "left running: $(ps -o comm= -p "${children// /,}" | tr '\n' ' ')"
-  kill $children 2>/dev/null
+  wait_until 60 display_up "$wd"
+  pgrep -P "$wd" -x Xvfb >/dev/null || { echo "no display started"; return 1; }
+  mapfile -t children < <(pgrep -P "$wd" -x 'Xvfb|openbox')
+  listed=$(IFS=,; echo "${children[*]}")
+  command=$(pgrep -P "$wd" -x sleep)
+  kill -KILL "$wd"
+  [ -z "$command" ] || kill "$command"
+  if wait_until 10 none_of "$listed"; then echo "display ended"; return 0; fi
+  echo "left running: $(ps -o comm= -p "$listed" | tr '\n' ' ')"
+  kill "${children[@]}" 2>/dev/null
   return 1
 }
 # wine-prefix.sh killed outright while Wine makes a prefix of the project's:
@@ -277,7 +280,7 @@ interrupted_while_made() {
   in_own_group env -u DISPLAY -u WINEPREFIX "$tree/scripts/run.sh" "$exe" --screenshot "$work/interrupted.png" &
   run=$!
   wait_until 120 server_running "$made" || echo "no prefix was being made"
-  stop_job $run INT group
+  stop_job "$run" INT group
   all_ended "$made"
   [ -e "$work/interrupted.png" ] && echo "a picture was taken" || echo "no picture"
   (timeout -s KILL 60 scripts/wine-prefix.sh "$made" 2>&1 | grep -m 1 anew) </dev/null
@@ -292,6 +295,7 @@ test_terminated() {
   before=$(ls -d "$root"/build/user-prefix-test.*)
   env -u DISPLAY "$root/scripts/with-display.sh" "$0" "$exe" "tests' runner" </dev/null >/dev/null 2>&1 &
   run=$!
+  # shellcheck disable=SC2317 # run by wait_until below
   its_folder() {
     for folder in "$root"/build/user-prefix-test.*; do
       grep -qxF "$folder" <<<"$before" || return 0
@@ -300,7 +304,7 @@ test_terminated() {
   }
   wait_until 60 its_folder && wait_until 120 server_running "$folder/win64" ||
     echo "the test made no user's prefix"
-  stop_job $run TERM
+  stop_job "$run" TERM
   [ -e "$folder" ] && echo "left behind: $folder" || echo "its folder gone"
   all_ended "$folder/win64"
 }
@@ -342,7 +346,7 @@ failures=0 skipped=0 n=0
 for c in "${cases[@]}"; do
   IFS='|' read -r name arch setup command status expected <<<"$c"
   [[ $name == *"$only"* ]] || continue
-  [ -d "$work/$arch" ] || make_user_prefix "$work/$arch" $arch || { echo "FAIL wineboot of a $arch prefix"; exit 1; }
+  [ -d "$work/$arch" ] || make_user_prefix "$work/$arch" "$arch" || { echo "FAIL wineboot of a $arch prefix"; exit 1; }
   n=$((n + 1))
   copy=$work/case$n
   wine_env "$copy"
@@ -363,10 +367,10 @@ for c in "${cases[@]}"; do
   problem=""
   [ "$got" = "$status" ] || problem="status $got, expected $status;"
   grep -qz "$expected" <<<"$output" || problem+=" output lacks \"$expected\";"
-  for p in $(cat "$user_programs"); do
+  while read -r p; do
     kill -0 "$p" 2>/dev/null || problem+=" the user's program (process $p) was ended;"
     kill "$p" 2>/dev/null
-  done
+  done <"$user_programs"
   [ ! -s "$user_programs" ] || timeout 30 wineserver -w || problem+=" the user's server did not end;"
   after=$(state)
   [ "$after" = "$before" ] || problem+=" prefix changed: $(diff <(echo "$before") <(echo "$after") | head -20)"
@@ -384,4 +388,4 @@ if [ "$(listing "$callers" 2>&1)" != "$callers_before" ]; then
   failures=$((failures + 1))
 fi
 echo "$((n - failures - skipped)) passed, $failures failed, $skipped skipped"
-exit $((failures > 0))
+[ "$failures" = 0 ]

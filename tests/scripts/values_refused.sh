@@ -79,7 +79,7 @@ for row in "${cases[@]}"; do
   ran=$((ran + 1))
   rm -f "$calls"
   said=$(cd "$work" && env -u MAKEFLAGS -u MFLAGS -u MAKELEVEL -u DISPLAY -u TMPDIR -u WINEPREFIX \
-         -u OSPREL_TEST_WINEPREFIX -u BENCH_PREFIX -u ARCH -u DPI -u BENCH_RUNS -u BENCH_CPU \
+         -u OSPREL_TEST_WINEPREFIX -u OSPREL_WINE32 -u BENCH_PREFIX -u ARCH -u DPI -u BENCH_RUNS -u BENCH_CPU \
          PATH="$work/bin:$PATH" OSPREL_WINE32_LOADER="$work/loader-runs" OSPREL_BINFMT_DIR="$work/binfmt" \
          bash -c "$command" 2>&1 </dev/null)
   got=$?

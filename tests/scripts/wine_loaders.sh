@@ -12,6 +12,7 @@
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 work=$(mktemp -d) || exit 1
+unset OSPREL_WINE32   # a caller's state: each case finds its own
 trap 'rm -rf "$work"' EXIT
 
 # Stand-ins: a 32-bit loader that the kernel cannot run, one that runs, and a
@@ -20,8 +21,11 @@ printf '#!/bin/sh\necho "cannot execute binary file: Exec format error" >&2\nexi
 printf '#!/bin/sh\necho wine-8.0\n' >"$work/loader-runs"
 # Run by qemu, whose handler a chroot without binfmt_misc does not show: qemu
 # answers QEMU_VERSION itself.
-printf '#!/bin/sh\n[ -z "${QEMU_VERSION:-}" ] || { echo "qemu-i386 version 7.2.22"; exit 0; }\necho wine-8.0\n' \
-  >"$work/loader-qemu"
+cat >"$work/loader-qemu" <<'EOF'
+#!/bin/sh
+[ -z "${QEMU_VERSION:-}" ] || { echo "qemu-i386 version 7.2.22"; exit 0; }
+echo wine-8.0
+EOF
 printf '#!/bin/sh\nexit 0\n' >"$work/emulator"
 chmod +x "$work/loader-fails" "$work/loader-runs" "$work/loader-qemu" "$work/emulator"
 python3 - "$work/program32.exe" <<'EOF'
@@ -98,7 +102,7 @@ for row in "${cases[@]}"; do
   said=$(OSPREL_TEST_WINEPREFIX=$work/test-prefix "$root/cmake/wine-run.sh" "$work/program32.exe" 2>&1 </dev/null)
   check "$name" "wine-run.sh's status" 1 $?
   contains "$name" "wine-run.sh" "$said" "$reason"
-  check "$name" "prefixes made" "" "$(ls "$work" | grep prefix)"
+  check "$name" "prefixes made" "" "$(find "$work" -mindepth 1 -maxdepth 1 -name '*prefix*')"
 done
 
 # The emulator's registration: nothing where the loader runs, natively or
@@ -143,7 +147,8 @@ tmpdirs=(
 )
 for row in "${tmpdirs[@]}"; do
   IFS='|' read -r name action kept <<<"$row"
-  rm -rf "$work/bin" "$work/tmp" && mkdir "$work/bin" "$work/tmp" && echo "the caller's" >"$work/tmp/keep.txt"
+  rm -rf "${work:?}/bin" "$work/tmp" && mkdir "$work/bin" "$work/tmp" && echo "the caller's" >"$work/tmp/keep.txt"
+  # shellcheck disable=SC2016 # the stand-in's own text: its shell expands it
   printf '#!/bin/sh\nmkdir "${TMPDIR:-/tmp}/wine-Ab12Cd" && echo wine-Ab12Cd >"$WINEPREFIX/wineserver"\n[ -z "${TMPDIR+set}" ] || %s\nexit 1\n' \
     "$action" >"$work/bin/wineserver"
   chmod +x "$work/bin/wineserver"
