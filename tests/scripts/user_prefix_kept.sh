@@ -209,9 +209,11 @@ on_full_disk() {   # COMMAND...
 run_tmpdir_full() { on_full_disk run_in_tmpdir; }
 run_in_tmpdir() { TMPDIR=$1 run; }
 prepare_full() { on_full_disk prepare_in; }
+# Wine's server folder goes into a TMPDIR of the test's own: on a full disk
+# Wine cannot write its name into the prefix, and nothing could find it.
 prepare_in() {
   local status=0
-  timeout 60 scripts/wine-prefix.sh "$1/prefix" || status=$?
+  mkdir -p "$work/tmp-full" && TMPDIR=$work/tmp-full timeout 60 scripts/wine-prefix.sh "$1/prefix" || status=$?
   echo "left in the prefix: [$(find "$1/prefix" -mindepth 1 -maxdepth 1 -printf '%f\n' | sort | tr '\n' ' ')]"
   return "$status"
 }
@@ -248,7 +250,9 @@ prepare_killed() {
   wait $! 2>/dev/null   # the lock is free once the killed one is gone, not before
   flock -n "$made/.osprel-lock" true && free=1 || echo "the lock is held by what the killed one started"
   (timeout -s KILL 20 scripts/wine-prefix.sh "$made" 2>&1 | grep -m 1 anew) </dev/null
+  # The killed ones' wineboot may start a server again until it is gone too.
   WINEPREFIX=$made timeout 20 wineserver -k
+  wait_until 20 none_in "$made"
   forget_server "$made"
   rm -rf "$made"
   [ -n "$free" ]
@@ -285,6 +289,7 @@ interrupted_while_made() {
   [ -e "$work/interrupted.png" ] && echo "a picture was taken" || echo "no picture"
   (timeout -s KILL 60 scripts/wine-prefix.sh "$made" 2>&1 | grep -m 1 anew) </dev/null
   WINEPREFIX=$made timeout 20 wineserver -k
+  wait_until 20 none_in "$made"
   forget_server "$made"
 }
 # make test stopped by TERM (make hands it to with-display.sh, which runs the
