@@ -7,7 +7,6 @@
 #include "afx/dialog.h"
 #include "afx/static_text.h"
 #include "afx/wide_string.h"
-#include "readers/field_readers.h"
 #include "readers/fields.h"
 
 #include <array>

@@ -1,11 +1,10 @@
 // The readers of the CurrentVersion key: one open, one or two queries and one
 // close each (three for the version of a Windows 10 product name, and for the
 // service pack of a Windows that names only its release).
-#include "readers/field_readers.h"
+#include "readers/fields.h"
 
 #include "afx/datetime.h"
 #include "readers/decimal.h"
-#include "readers/fields.h"
 #include "readers/registry_key.h"
 
 #include <cstring>

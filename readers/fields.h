@@ -1,21 +1,38 @@
-// The eleven facts Osprel shows, each with its reader, the registry values
-// that reader queries, what kind of value it shows and the text it gives
-// when the value cannot be read. The readers take their value names and
-// fallback texts from here; the dialog, the tests, the fuzzer and the bench
-// take the list.
+// The eleven facts Osprel shows: their readers, and for each fact its name,
+// the reader that gives its text, the registry values that reader queries
+// and the text it gives when the value cannot be read. The readers take their
+// value names and fallback texts from here; the dialog, the tests, the fuzzer
+// and the bench take the list.
 #pragma once
 
-#include "readers/field_readers.h"
+#include "afx/cstring.h"
 
 #include <array>
 
-enum class FieldKind {
-    Text,          // one text value, shown as it is read
-    Build,         // the build number, then a dot and the revision (a 32-bit count) where there is one
-    ServicePack,   // the service pack, else "Version " and the first feature update name that is not empty
-    Date,          // a count of seconds since 1970, shown as a local date
-    Version,       // the product name, else the version number
-    ProductType,   // the product type, named, or the edition its first suite names
+// The readers: each reads the local machine's registry afresh and turns what
+// it finds into its display text. A reader never fails outward: a value that
+// cannot be read gives the field's fixed fallback text. Every reader opens its
+// key for query only and closes it before it returns.
+//
+// They use no state, so they live in a base class of their own: the main
+// dialog derives from it, and the host build (no window system) uses it
+// directly.
+class COsprelReaders {
+public:
+    static CString GetInstallDate();
+    static CString GetRegisteredOrganization();
+    static CString GetRegisteredOwner();
+    static CString GetBuildNumber();
+    static CString GetSystemRoot();
+    static CString GetVersionText();
+    static CString GetPlusVersion();
+    static CString GetServicePack();
+    static CString GetProcessorType();
+    static CString GetSourcePath();
+    static CString GetProductType();   // product_type.cpp
+
+    // One text value of `key` (below HKEY_LOCAL_MACHINE), or `fallback`.
+    static CString ReadRegistryText(const char* key, const char* valueName, const char* fallback);
 };
 
 struct Field {
@@ -23,7 +40,6 @@ struct Field {
     CString (*read)();
     const char* key;    // below HKEY_LOCAL_MACHINE
     std::array<const char*, 3> values;   // the values the reader may query, in order
-    FieldKind kind;
     const char* fallback;
 };
 
@@ -35,44 +51,43 @@ inline constexpr char kNotAvailable[] = "Not available";
 inline constexpr char kUnableToCalculate[] = "Unable to calculate";
 
 using R = COsprelReaders;
-using K = FieldKind;
 
-inline constexpr Field kInstallDate{"InstallDate", &R::GetInstallDate, kCurrentVersionKey,
-                                    {"InstallDate"}, K::Date, kUnableToCalculate};
+// A count of seconds since 1970, shown as a local date.
+inline constexpr Field kInstallDate{"InstallDate", &R::GetInstallDate, kCurrentVersionKey, {"InstallDate"},
+                                    kUnableToCalculate};
 inline constexpr Field kRegisteredOrganization{"RegisteredOrganization", &R::GetRegisteredOrganization,
-                                               kCurrentVersionKey, {"RegisteredOrganization"}, K::Text,
-                                               kNotAvailable};
+                                               kCurrentVersionKey, {"RegisteredOrganization"}, kNotAvailable};
 inline constexpr Field kRegisteredOwner{"RegisteredOwner", &R::GetRegisteredOwner, kCurrentVersionKey,
-                                        {"RegisteredOwner"}, K::Text, kNotAvailable};
+                                        {"RegisteredOwner"}, kNotAvailable};
 // Windows 10 and later count their monthly updates in the build's revision.
 inline constexpr Field kBuildNumber{"BuildNumber", &R::GetBuildNumber, kCurrentVersionKey,
-                                    {"CurrentBuildNumber", "UBR"}, K::Build, kNotAvailable};
+                                    {"CurrentBuildNumber", "UBR"}, kNotAvailable};
 inline constexpr Field kSystemRoot{"SystemRoot", &R::GetSystemRoot, kCurrentVersionKey, {"SystemRoot"},
-                                   K::Text, kNotAvailable};
-// The build number only tells Windows 11 from the Windows 10 its product name claims.
+                                   kNotAvailable};
+// The product name, else the version number. The build number only tells
+// Windows 11 from the Windows 10 its product name claims.
 inline constexpr Field kVersionText{"VersionText", &R::GetVersionText, kCurrentVersionKey,
-                                    {"CurrentVersion", "ProductName", "CurrentBuildNumber"}, K::Version,
-                                    kNotAvailable};
+                                    {"CurrentVersion", "ProductName", "CurrentBuildNumber"}, kNotAvailable};
 inline constexpr Field kPlusVersion{"PlusVersion", &R::GetPlusVersion, kCurrentVersionKey,
-                                    {"Plus! VersionNumber"}, K::Text, "Not Available"};
+                                    {"Plus! VersionNumber"}, "Not Available"};
 // Windows 10 and later have no service packs: they name their feature update
 // ("22H2"), before version 20H2 by its release alone ("1809"), which later
 // ones keep at "2009".
 inline constexpr Field kServicePack{"ServicePack", &R::GetServicePack, kCurrentVersionKey,
-                                    {"CSDVersion", "DisplayVersion", "ReleaseId"}, K::ServicePack, kNotAvailable};
+                                    {"CSDVersion", "DisplayVersion", "ReleaseId"}, kNotAvailable};
 inline constexpr Field kProcessorType{"ProcessorType", &R::GetProcessorType, kCurrentVersionKey,
-                                      {"CurrentType"}, K::Text, kNotAvailable};
+                                      {"CurrentType"}, kNotAvailable};
 // A first suite of "Terminal Server" also reads the version number (the
 // version line's first value, in its key): only before Windows 2000 did that
 // suite name an edition of its own.
 inline constexpr Field kProductType{"ProductType", &R::GetProductType, kProductOptionsKey,
-                                    {"ProductType", "ProductSuite"}, K::ProductType, kUnableToCalculate};
+                                    {"ProductType", "ProductSuite"}, kUnableToCalculate};
 inline constexpr Field kSourcePath{"SourcePath", &R::GetSourcePath, kCurrentVersionKey, {"SourcePath"},
-                                   K::Text, kNotAvailable};
+                                   kNotAvailable};
 
 } // namespace fields
 
-// Every field.
+// Every field, in the order the dialog fills its rows.
 inline constexpr std::array<const Field*, 11> kFields = {
     &fields::kInstallDate,   &fields::kRegisteredOrganization, &fields::kRegisteredOwner,
     &fields::kBuildNumber,   &fields::kSystemRoot,             &fields::kVersionText,

@@ -1,9 +1,8 @@
 // The product type line: the kind of installation from "ProductType", which
 // the first product suite installed may replace with the edition's name.
-#include "readers/field_readers.h"
+#include "readers/fields.h"
 
 #include "readers/decimal.h"
-#include "readers/fields.h"
 #include "readers/registry_key.h"
 
 #include <cstring>

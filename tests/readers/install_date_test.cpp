@@ -1,7 +1,7 @@
 // The installation date in the machine's own time zone. Natively each zone is
 // set in turn; under Wine the zone is fixed when the process starts, so ctest
 // runs this executable once per zone and only that zone's rows apply.
-#include "readers/field_readers.h"
+#include "readers/fields.h"
 #include "tests/support/registry_fixture.h"
 
 #include <gtest/gtest.h>
