@@ -87,6 +87,7 @@ SEEDS = {
                                      record("PRODUCTTYPE", REG_SZ, sz("WinNT"), key=PRODUCT_OPTIONS)),
     "owner_255_bytes": registry(BOTH_KEYS, record("RegisteredOwner", REG_SZ, sz("a" * 254))),
     "owner_256_bytes": registry(BOTH_KEYS, record("RegisteredOwner", REG_SZ, sz("b" * 255))),
+    "owner_255_bytes_no_zero": registry(BOTH_KEYS, record("RegisteredOwner", REG_SZ, b"c" * 255)),
     "owner_binary_inner_zero": registry(BOTH_KEYS, record("RegisteredOwner", REG_BINARY, b"Zo\xeb\0Ltd\x80\xff")),
     "owner_set_twice": registry(BOTH_KEYS, record("RegisteredOwner", REG_SZ, sz("first")),
                                 record("RegisteredOwner", REG_SZ, sz("second"))),
