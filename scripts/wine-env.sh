@@ -155,7 +155,7 @@ fi
 # empty prefix) leaves nothing behind; a time-out or a signal is an abort.
 wine_takes_tmpdir() {
   local scratch status
-  command -v wineserver >/dev/null && scratch=$(mktemp -d) || return 0
+  command -v wineserver >/dev/null && scratch=$(mktemp -d 2>/dev/null) || return 0
   status=$(exec 2>/dev/null; WINEPREFIX=$scratch timeout 20 wineserver -k >/dev/null; echo $?)
   forget_server "$scratch"
   rm -rf "$scratch"
