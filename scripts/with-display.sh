@@ -132,9 +132,12 @@ fi
 
 # In a process group of its own, so that all it started can be stopped; a
 # wait, unlike the foreground, lets the traps run. Its status is the script's.
-closed env DISPLAY="$display" setsid "$@" &
-command=$!
-wait "$command"
-rc=$?
-command=""
-exit $rc
+run_command() {
+  local rc=0
+  closed env DISPLAY="$display" setsid "$@" &
+  command=$!
+  wait "$command" || rc=$?
+  command=""
+  return $rc
+}
+run_command "$@"
