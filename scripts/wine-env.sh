@@ -69,7 +69,10 @@ forget_server() {   # DIR
   [[ ${dir##*/} =~ ^wine-[A-Za-z0-9]{6}$ ]] && [ -O "$dir" ] || return 0
   wait_until 10 no_server_in "$dir" && rm -rf -- "$dir"
 }
-no_server_in() { ! server_dirs | grep -q "^$1/"; }   # DIR
+no_server_in() {   # DIR
+  local dir
+  while read -r dir; do [[ $dir != "$1"/* ]] || return 1; done < <(server_dirs)
+}
 
 # A 64-bit program, from its PE header's machine field (x86-64).
 pe_64bit() {   # EXE
