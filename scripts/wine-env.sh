@@ -33,7 +33,8 @@ windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 # Whether WINEPREFIX still has that Z: drive (sandboxing tools remove it).
 z_drive_ok() { [ "$(realpath -e "$WINEPREFIX/dosdevices/z:" 2>/dev/null)" = / ]; }
 
-# A prefix wine-prefix.sh made (.osprel-ready: made before .osprel-made was).
+# A prefix wine-prefix.sh made: .osprel-made, or .osprel-ready, its finished
+# flag, alone in one made before that marker was.
 project_prefix() { [ -e "$1/.osprel-made" ] || [ -e "$1/.osprel-ready" ]; }
 
 # Tries COMMAND every tenth of a second until it succeeds (0) or SECONDS
