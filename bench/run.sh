@@ -30,15 +30,11 @@ for exe in "$win/Osprel.exe" "$win32/Osprel.exe" "$win/bench/osprel_floor.exe" \
   [ -x "$exe" ] || { echo "bench: $exe is missing: make bench builds it" >&2; exit 1; }
 done
 wine_env "$prefix"
-# Wine, its server and the X server all on one CPU: on a virtual machine,
-# waking an idle second CPU for each Wine server round trip costs tens of
-# microseconds, which multiplied every figure by up to five on a quiet
-# machine and made them depend on whatever else it was doing.
+# Run again on a private display, Wine, its server and Xvfb pinned to one CPU
+# (docs/performance.md tells why); with-display.sh stops the server after.
 if [ "${1:-}" != --on-display ]; then
   mkdir -p "$out"
   cut -d' ' -f1-3 /proc/loadavg >"$out/load-before"
-  # A private virtual display, whatever the caller's: with-display.sh starts
-  # it (pinned, as all it starts), and stops it and the prefix's server after.
   env -u DISPLAY taskset -c "$cpu" "$root/scripts/with-display.sh" --prefix "$prefix" "$0" --on-display
   "$host/bench/osprel_fill_native" --benchmark_repetitions=10 --benchmark_out="$out/fill-native.json" \
     --benchmark_out_format=json >"$out/fill-native.txt" 2>&1

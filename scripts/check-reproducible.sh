@@ -24,18 +24,12 @@ copy_and_build "$work/a"
 sleep 2   # a later second: any time stamp taken from the clock would differ
 copy_and_build "$work/second-copy-with-a-longer-path"
 
+# Every file of the release, whichever make_dist.py writes.
 first=$work/a/build/dist
 second=$work/second-copy-with-a-longer-path/build/dist
 status=0
-for file in "$first"/x64/Osprel.exe "$first"/x86/Osprel.exe "$first"/Osprel-*.zip "$first"/SHA256SUMS; do
-  name=${file#"$first"/}
-  if cmp -s "$first/$name" "$second/$name"; then
-    echo "same: $name"
-  else
-    echo "DIFFERENT: $name" >&2
-    status=1
-  fi
-done
+diff -r "$first" "$second" >&2 || status=1
 (cd "$first" && sha256sum -c --quiet SHA256SUMS) || status=1
-[ $status = 0 ] && echo "The release is reproducible." && rm -rf "$work"
+[ $status = 0 ] && echo "The release is reproducible: $(cd "$first" && find . -type f | sort | paste -sd ' ')" &&
+  rm -rf "$work"
 exit $status

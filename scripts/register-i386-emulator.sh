@@ -1,17 +1,10 @@
 #!/usr/bin/env bash
-# Lets a machine whose kernel runs no 32-bit Linux programs run Wine's 32-bit
-# loader, and with it the 32-bit Osprel: registers Debian's qemu-user-static
-# for i386 programs with binfmt_misc (as qemu's own tools name it, qemu-i386,
-# with the F flag: the kernel opens the emulator now, so it also serves
-# programs in other mount namespaces and chroots). Run as root by
-# install-deps.sh, which installs the emulator first.
-# It registers nothing where the loader runs already, natively or through a
-# handler registered before: binfmt_misc asks its handlers before the kernel's
-# own loader, so one registered where 32-bit programs run natively would send
-# every one of them through the emulator. The registration lasts until the
-# machine restarts; the install step makes it again then.
-# Exit status 0 when the loader runs (at the end), 1 when it cannot be made to,
-# with the reason.
+# Registers Debian's qemu-user-static for i386 programs with binfmt_misc (as
+# qemu's tools name it; F: the kernel opens the emulator now, so chroots are
+# served too), so that Wine's 32-bit loader runs on a kernel that runs no
+# 32-bit programs. Run as root by install-deps.sh. Nothing is registered where
+# the loader runs already: binfmt_misc is asked before the kernel's own loader.
+# Status 0 when the loader runs at the end, else 1 with the reason.
 set -uo pipefail
 # shellcheck source=wine-env.sh
 . "$(dirname "$0")/wine-env.sh"
