@@ -199,7 +199,7 @@ install_below_failed() {   # PACKAGE...
 apt_reasons() {
   sed -n -e '/^The following packages have unmet dependencies:/,/^$/p' \
          -e '/^Package .* is not available/,/^$/p' -e '/^[EW]: /p' -e '/^dpkg: /p' "$scratch/install" |
-    grep -v '^$' | awk '!seen[$0]++' | indent
+    awk 'NF && !seen[$0]++' | indent   # grep -v would fail, with pipefail, where apt said none
 }
 
 indent() { sed 's/^/  /'; }
