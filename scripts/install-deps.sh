@@ -172,7 +172,8 @@ apt_install() {   # [APT-OPTION...] -- PACKAGE...
   shift
   # -q, not -qq: under -qq apt leaves out its explanation of an unmet dependency.
   # --no-remove: nothing of the machine's is removed to make room.
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends --no-remove \
+  # Through env: sudo's env_reset would drop the variable.
+  $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends --no-remove \
     "${options[@]}" "$@" >"$scratch/install" 2>&1
 }
 
