@@ -151,6 +151,7 @@ cases=(
   "an unmet dependency, the lists up to date|all|all-but-libgtest-dev|sudo|ok|unmet|1||apt could not install libgtest-dev.; libgtest-dev : Depends: zlib1g (= 1:1.2.13.dfsg-1+deb12u1);held broken packages;make run, make screenshot and make dist do not need them and still work;apt-get install --no-install-recommends libgtest-dev shows the whole of apt's answer"
   "not root, no sudo|program|fresh|plain|ok|ok|1||installing what is missing needs root, and this is not root and has no sudo: run the same command as root, or have it installed as root: apt-get install --no-install-recommends cmake make"
   "program on a fresh machine|program|fresh|sudo|ok|ok|0||Installing: cmake make"
+  "the 32-bit half on a fresh machine: its lists fetched once i386 is there|wine32|fresh|root|ok ok|ok|0||Installing: wine32:i386"
   "nothing missing, all|all|everything|plain|ok|ok|0||-"
   "nothing missing, the 32-bit half|wine32|everything|plain|ok|ok|0||-"
 )
@@ -216,6 +217,9 @@ for row in "${cases[@]}"; do
     "mid-sync that never clears: "*)
              contains "$name" "installed" "$(cat "$STATE/installed")" wine32:i386
              check "$name" "architectures" i386 "$(cat "$STATE/architectures")" ;;
+    "the 32-bit half on a fresh machine"*)
+      check "$name" "updates after i386 was added" 1 \
+        "$(sed -n '/--add-architecture i386/,$p' <<<"$calls" | grep -c ' apt-get update')" ;;
     "mid-sync that never clears, nor"*) check "$name" "architectures" "" "$(cat "$STATE/architectures")" ;;
     "not root"*) check "$name" "lines said" 1 "$(wc -l <<<"$said")"
                  lacks "$name" "the calls" "$calls" apt-get
@@ -239,8 +243,10 @@ step=$!
 for _ in $(seq 100); do [ -s "$STATE/pause-pid" ] && break; /usr/bin/sleep 0.1; done   # up to 10 s
 [ -s "$STATE/pause-pid" ] || fail "$name" "no pause within 10 s"
 kill -TERM $step
+stopped_at=$SECONDS
 wait $step
 check "$name" "exit status" 143 $?
+[ $((SECONDS - stopped_at)) -le 5 ] || fail "$name" "it ended $((SECONDS - stopped_at)) s after TERM"
 # Killed, the pause is gone or a zombie (its new parent reaps it when it
 # will); a pause the step left would run its 60 s.
 pause=$(<"$STATE/pause-pid")
