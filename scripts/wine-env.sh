@@ -57,9 +57,11 @@ server_dirs() {
 # Whether a server runs for the prefix DIR: it works in server-DEV-INODE,
 # after the prefix's folder (a symbolic link to a prefix is the same prefix).
 server_running() {   # DIR
-  local id
+  local id dir
   id=$(stat -L -c '%d %i' -- "$1" 2>/dev/null) || return 1
-  server_dirs | grep -q "/$(printf 'server-%x-%x' "${id% *}" "${id#* }")\$"
+  id=$(printf 'server-%x-%x' "${id% *}" "${id#* }")
+  while read -r dir; do [ "${dir##*/}" != "$id" ] || return 0; done < <(server_dirs)
+  return 1
 }
 
 # Removes the folder below TMPDIR that Debian's Wine keeps the prefix DIR's
@@ -101,8 +103,10 @@ wine32_runs() {
 # The enabled (or, asked so, disabled) handler for i386 programs: binfmt_misc
 # shows its magic in hexadecimal.
 i386_handler() {   # [enabled|disabled]
-  grep -lx "magic $(printf '%b' "$i386_magic" | od -An -v -tx1 | tr -d ' \n')" "$binfmt_dir"/* 2>/dev/null |
-    xargs -r grep -lx "${1:-enabled}" | grep -m1 .
+  local found
+  found=$(grep -lx "magic $(printf '%b' "$i386_magic" | od -An -v -tx1 | tr -d ' \n')" "$binfmt_dir"/* 2>/dev/null |
+          xargs -r grep -lx "${1:-enabled}")
+  [ -n "$found" ] && echo "${found%%$'\n'*}"
 }
 
 # Emulated: a handler for i386 programs is enabled or, where binfmt_misc is
