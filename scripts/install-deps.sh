@@ -137,7 +137,7 @@ install_group() {   # GROUP PACKAGE...
   become_root "${missing[@]}"
   [ -n "$scratch" ] || scratch=$(mktemp -d)
   echo "Installing: ${missing[*]}"
-  if [ "$group" = wine32 ] && ! grep -qx i386 < <(dpkg --print-foreign-architectures); then
+  if [ "$group" = wine32 ] && ! grep -qx i386 <<<"$(dpkg --print-foreign-architectures)"; then
     $sudo dpkg --add-architecture i386
     added_i386=yes lists_updated=no   # the new architecture's lists
   fi

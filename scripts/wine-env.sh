@@ -48,7 +48,8 @@ wait_until() {   # SECONDS COMMAND [ARGS...]
   done
 }
 
-# The folders Wine's servers of this user work in.
+# The folders Wine's servers of this user work in. Read as a here-string:
+# a process substitution would change a caller's $!.
 server_dirs() {
   local pid
   for pid in $(pgrep -u "$(id -u)" wineserver); do readlink "/proc/$pid/cwd"; done
@@ -60,7 +61,7 @@ server_running() {   # DIR
   local id dir
   id=$(stat -L -c '%d %i' -- "$1" 2>/dev/null) || return 1
   id=$(printf 'server-%x-%x' "${id% *}" "${id#* }")
-  while read -r dir; do [ "${dir##*/}" != "$id" ] || return 0; done < <(server_dirs)
+  while read -r dir; do [ "${dir##*/}" != "$id" ] || return 0; done <<<"$(server_dirs)"
   return 1
 }
 
@@ -74,7 +75,7 @@ forget_server() {   # DIR
 }
 no_server_in() {   # DIR
   local dir
-  while read -r dir; do [[ $dir != "$1"/* ]] || return 1; done < <(server_dirs)
+  while read -r dir; do [[ $dir != "$1"/* ]] || return 1; done <<<"$(server_dirs)"
 }
 
 # A 64-bit program, from its PE header's machine field (x86-64).
