@@ -30,7 +30,6 @@ ARCHES := win64 win32
 ARCH ?= win64
 HOST := build/host
 ASAN := build/host-asan
-TEST_PREFIX := build/wineprefix-tests
 JOBS ?= $(shell nproc)
 MAKEFLAGS += --no-print-directory
 
@@ -141,12 +140,11 @@ test-host: host asan
 
 # One test executable at a time: they share the prefix's registry and display.
 # Where Wine's 32-bit loader cannot run, the 32-bit program's tests fail with
-# the reason before any of them starts. The tests' prefix (cmake/wine-run.sh
-# runs them in OSPREL_TEST_WINEPREFIX, else TEST_PREFIX) is handed to the
-# tests as the absolute path with-display.sh locks and stops the server of.
+# the reason before any of them starts. The prefix cmake/wine-run.sh runs the
+# tests in is the one with-display.sh locks and stops the server of.
 WINE32_READY := bash -c ". scripts/wine-env.sh && wine32_ready"
 test-win: deps-wine32 $(ARCHES:%=%-tests)
-	@export OSPREL_TEST_WINEPREFIX="$$(realpath -m -- "$${OSPREL_TEST_WINEPREFIX:-$(TEST_PREFIX)}")"; \
+	@export OSPREL_TEST_WINEPREFIX="$$(cmake/wine-run.sh --prefix)"; \
 	scripts/with-display.sh --prefix "$$OSPREL_TEST_WINEPREFIX" sh -c 'failed=""; \
 	  for a in $(ARCHES); do echo "== Osprel $$a"; \
 	    { [ $$a != win32 ] || $(WINE32_READY); } && ctest --test-dir build/$$a-tests --output-on-failure || \

@@ -4,10 +4,11 @@
 # `ctest` and add_test() run .exe files as if they were native.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+prefix=$(realpath -m -- "${OSPREL_TEST_WINEPREFIX:-$here/../build/wineprefix-tests}")
+# make test asks for it: it locks the prefix and stops its server after.
+if [ "${1:-}" = --prefix ]; then echo "$prefix"; exit 0; fi
 # shellcheck source=../scripts/wine-env.sh
 . "$here/../scripts/wine-env.sh"
-# The Makefile's TEST_PREFIX where none is named (ctest run by hand).
-prefix=${OSPREL_TEST_WINEPREFIX:-$here/../build/wineprefix-tests}
 
 # A 32-bit test program needs Wine's 32-bit loader: where it cannot run here,
 # the test fails at once and says why.
